@@ -1,0 +1,102 @@
+#include "app/SingleInstance.h"
+
+#include <QDir>
+#include <QLocalSocket>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+namespace zelk {
+
+namespace {
+
+constexpr QByteArrayView kActivate = "activate\n";
+
+QString lockFilePath(const QString &name)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return folder + u'/' + name + u".lock"_s;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString &name, QObject *parent)
+    : QObject(parent), m_name(name), m_lock(std::make_unique<QLockFile>(lockFilePath(name)))
+{
+    m_lock->setStaleLockTime(0); // stale only when its holder no longer runs
+    connect(&m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+    m_retry.setSingleShot(false);
+    connect(&m_retry, &QTimer::timeout, this, [this] {
+        if (tryAcquire())
+            m_retry.stop();
+    });
+}
+
+SingleInstance::~SingleInstance() = default;
+
+bool SingleInstance::tryAcquire()
+{
+    if (m_primary)
+        return true;
+    if (!m_lock->tryLock(0))
+        return false;
+    // Holding the lock proves that no other instance listens: a socket file left behind by
+    // a crashed instance may be removed.
+    QLocalServer::removeServer(m_name);
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server.listen(m_name))
+        qWarning("ZELK: cannot listen for activation requests: %s",
+                 qPrintable(m_server.errorString()));
+    m_primary = true;
+    return true;
+}
+
+void SingleInstance::acquireWhenFree(int retryMs)
+{
+    if (m_primary)
+        return;
+    m_retry.start(retryMs);
+}
+
+bool SingleInstance::activateRunning(const QString &name, int timeoutMs)
+{
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.write(kActivate.data(), kActivate.size());
+    const bool sent = socket.waitForBytesWritten(timeoutMs);
+    socket.disconnectFromServer();
+    return sent;
+}
+
+void SingleInstance::onNewConnection()
+{
+    while (QLocalSocket *socket = m_server.nextPendingConnection()) {
+        // The request may already be buffered (or the peer gone) by the time the
+        // connection is taken, so look at what is there now as well as on later reads.
+        const auto readRequest = [this, socket] {
+            if (socket->readAll().contains(kActivate))
+                Q_EMIT activationRequested();
+        };
+        connect(socket, &QLocalSocket::readyRead, this, readRequest);
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        readRequest();
+    }
+}
+
+bool hasRestartMarker(const QStringList &arguments)
+{
+    for (const QString &argument : arguments) {
+        const qsizetype eq = argument.indexOf(u'=');
+        if (eq < 0)
+            continue;
+        if (argument.left(eq).trimmed().compare(u"RESTARTING", Qt::CaseInsensitive) == 0)
+            return argument.mid(eq + 1).trimmed().toUpper() == u"1";
+    }
+    return false;
+}
+
+} // namespace zelk

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the client, the demo server and the tests need.
+# Idempotent: only packages that are missing are installed.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-speech-dev qt6-declarative-dev
+  qt6-speech-speechd-plugin qt6-translations-l10n qt6-qpa-plugins
+  speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
+  libxcb-xinput-dev libxi-dev libx11-dev libxkbcommon-dev libgl-dev libgl1-mesa-dri
+  xvfb xdotool xauth imagemagick fonts-liberation
+  libbenchmark-dev clang libclang-rt-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,148 @@
+#include "app/SingleInstance.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// Starts the real client executable, each test in its own runtime folder so that the
+// lock and the activation socket belong to this test alone.
+class TestSingleInstance : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void restartMarker_data();
+    void restartMarker();
+    void secondStart_activatesFirstAndEnds();
+    void secondStart_data();
+    void secondStart();
+    void staleLockOfACrashedInstance_isTakenOver();
+
+private:
+    std::unique_ptr<QProcess> start(const QStringList &arguments = {});
+    static bool stillRunningAfter(QProcess &process, int ms);
+
+    std::unique_ptr<QTemporaryDir> m_runtime;
+    std::vector<std::unique_ptr<QProcess>> m_started;
+};
+
+void TestSingleInstance::init()
+{
+    m_runtime = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_runtime->isValid());
+}
+
+void TestSingleInstance::cleanup()
+{
+    for (auto &process : m_started) {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+    m_started.clear();
+}
+
+std::unique_ptr<QProcess> TestSingleInstance::start(const QStringList &arguments)
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_RUNTIME_DIR"_s, m_runtime->path());
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    env.insert(u"ZELK_REGISTRY_DIR"_s, m_runtime->path());
+    env.insert(u"XDG_DATA_HOME"_s, m_runtime->path());
+    process->setProcessEnvironment(env);
+    process->setWorkingDirectory(m_runtime->path());
+    process->start(qEnvironmentVariable("ZELK_BIN_DIR") + u"/ZELK_WCallClient"_s, arguments);
+    return process;
+}
+
+bool TestSingleInstance::stillRunningAfter(QProcess &process, int ms)
+{
+    return !process.waitForFinished(ms) && process.state() == QProcess::Running;
+}
+
+void TestSingleInstance::restartMarker_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("restart");
+    QTest::newRow("none") << QStringList() << false;
+    QTest::newRow("RESTARTING=1") << QStringList{u"RESTARTING=1"_s, u"NAME=x"_s} << true;
+    QTest::newRow("lower case") << QStringList{u"restarting=1"_s} << true;
+    QTest::newRow("blanks") << QStringList{u" Restarting = 1 "_s} << true;
+    QTest::newRow("RESTARTING=0") << QStringList{u"RESTARTING=0"_s} << false;
+    QTest::newRow("first occurrence wins") << QStringList{u"RESTARTING=0"_s, u"RESTARTING=1"_s} << false;
+    QTest::newRow("other name") << QStringList{u"RESTARTING2=1"_s} << false;
+}
+
+void TestSingleInstance::restartMarker()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, restart);
+    QCOMPARE(zelk::hasRestartMarker(arguments), restart);
+}
+
+void TestSingleInstance::secondStart_activatesFirstAndEnds()
+{
+    auto first = start();
+    QVERIFY(first->waitForStarted());
+    QVERIFY(stillRunningAfter(*first, 1500));
+
+    auto second = start();
+    QVERIFY(second->waitForFinished(10000));
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second->exitCode(), 0);
+
+    QByteArray log;
+    QTRY_VERIFY_WITH_TIMEOUT((log += first->readAllStandardError()).contains("come to the front"), 5000);
+    QVERIFY(first->state() == QProcess::Running);
+    m_started.push_back(std::move(first));
+}
+
+void TestSingleInstance::secondStart_data()
+{
+    QTest::addColumn<QString>("marker");
+    QTest::addColumn<bool>("startsAnyway");
+    QTest::newRow("RESTARTING=1") << u"RESTARTING=1"_s << true;
+    QTest::newRow("restarting=1") << u"restarting=1"_s << true;
+    QTest::newRow("RESTARTING=0") << u"RESTARTING=0"_s << false;
+}
+
+void TestSingleInstance::secondStart()
+{
+    QFETCH(QString, marker);
+    QFETCH(bool, startsAnyway);
+
+    auto first = start();
+    QVERIFY(first->waitForStarted());
+    QVERIFY(stillRunningAfter(*first, 1500));
+
+    auto second = start({marker});
+    QVERIFY(second->waitForStarted());
+    QCOMPARE(stillRunningAfter(*second, 3000), startsAnyway);
+    if (!startsAnyway)
+        QCOMPARE(second->exitCode(), 0);
+    m_started.push_back(std::move(first));
+    m_started.push_back(std::move(second));
+}
+
+void TestSingleInstance::staleLockOfACrashedInstance_isTakenOver()
+{
+    auto crashed = start();
+    QVERIFY(crashed->waitForStarted());
+    QVERIFY(stillRunningAfter(*crashed, 1500));
+    crashed->kill(); // leaves its lock file and socket behind
+    QVERIFY(crashed->waitForFinished(5000));
+
+    auto next = start();
+    QVERIFY(next->waitForStarted());
+    QVERIFY(stillRunningAfter(*next, 2500));
+    m_started.push_back(std::move(next));
+}
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "TestSingleInstance.moc"
