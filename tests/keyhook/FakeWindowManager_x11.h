@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <memory>
+
+namespace zelk::test {
+
+// Just enough of an EWMH window manager on a test display to see what a client asks of it:
+// it announces _NET_ACTIVE_WINDOW support, maps the windows that ask to be mapped and records
+// every active-window request.
+class FakeWindowManager
+{
+public:
+    FakeWindowManager();
+    ~FakeWindowManager();
+    FakeWindowManager(const FakeWindowManager &) = delete;
+    FakeWindowManager &operator=(const FakeWindowManager &) = delete;
+
+    bool start(const QString &display);
+
+    // Handles what has arrived so far; true once `window` was asked for with that source
+    // indication (1 application, 2 pager).
+    bool serve(quint64 window, long source);
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};
+
+} // namespace zelk::test
