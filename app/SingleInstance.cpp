@@ -87,16 +87,4 @@ void SingleInstance::onNewConnection()
     }
 }
 
-bool hasRestartMarker(const QStringList &arguments)
-{
-    for (const QString &argument : arguments) {
-        const qsizetype eq = argument.indexOf(u'=');
-        if (eq < 0)
-            continue;
-        if (argument.left(eq).trimmed().compare(u"RESTARTING", Qt::CaseInsensitive) == 0)
-            return argument.mid(eq + 1).trimmed().toUpper() == u"1";
-    }
-    return false;
-}
-
 } // namespace zelk

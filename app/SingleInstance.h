@@ -46,8 +46,4 @@ private:
     bool m_primary = false;
 };
 
-// Whether the command line carries the restart marker RESTARTING=1 (name and value in any
-// letter case), written by the self-update in front of the original parameters.
-bool hasRestartMarker(const QStringList &arguments);
-
 } // namespace zelk

@@ -1,4 +1,9 @@
 #include "app/SingleInstance.h"
+#include "common/Identity.h"
+#include "common/Settings.h"
+#include "common/StyleStep.h"
+#include "common/SwedishDialogs.h"
+#include "common/WidgetPrompts.h"
 
 #include "ZelkBuildInfo.h"
 
@@ -35,15 +40,23 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(u"ZELK Windows CallClient"_s);
     QApplication::setApplicationVersion(QStringLiteral(ZELK_PRODUCT_VERSION));
 
+    zelk::installSwedishTranslations(app);
+    zelk::WidgetPrompts prompts;
+    zelk::setUserPrompts(&prompts);
+
     const QString instanceName = QLatin1StringView(kInstanceName);
     zelk::SingleInstance instance(instanceName);
     if (!instance.tryAcquire()) {
-        if (!zelk::hasRestartMarker(QApplication::arguments().mid(1))) {
+        if (zelk::GetParamValue(u"RESTARTING"_s) != u"1") {
             zelk::SingleInstance::activateRunning(instanceName);
             return 0;
         }
         instance.acquireWhenFree();
     }
+
+    // Every settings path holds the folder key, so the folders come before the first read.
+    zelk::PrepareFolders();
+    zelk::applyStyleSetting();
 
     QWidget window;
     window.setWindowTitle(windowCaption());
@@ -53,5 +66,7 @@ int main(int argc, char *argv[])
         bringToFront(window);
     });
     window.show();
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    zelk::setUserPrompts(nullptr);
+    return result;
 }

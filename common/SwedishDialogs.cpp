@@ -1,0 +1,70 @@
+#include "common/SwedishDialogs.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace zelk {
+
+QString swedishCaption(QMessageBox::Icon icon)
+{
+    switch (icon) {
+    case QMessageBox::Warning:
+        return u"Varning"_s;
+    case QMessageBox::Critical:
+        return u"Fel"_s;
+    case QMessageBox::Question:
+        return u"Fråga"_s;
+    case QMessageBox::Information:
+    case QMessageBox::NoIcon:
+        break;
+    }
+    return u"Information"_s;
+}
+
+void applySwedishButtonTexts(QMessageBox &box)
+{
+    const std::pair<QMessageBox::StandardButton, QString> labels[] = {
+        {QMessageBox::Yes, u"Ja"_s},
+        {QMessageBox::No, u"Nej"_s},
+        {QMessageBox::Ok, u"OK"_s},
+        {QMessageBox::Cancel, u"Avbryt"_s},
+    };
+    for (const auto &[button, label] : labels) {
+        if (QAbstractButton *b = box.button(button))
+            b->setText(label);
+    }
+}
+
+QMessageBox::StandardButton showSwedishMessageBox(QWidget *parent, QMessageBox::Icon icon,
+                                                  const QString &text,
+                                                  QMessageBox::StandardButtons buttons,
+                                                  QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(icon, swedishCaption(icon), text, buttons, parent);
+    box.setDefaultButton(defaultButton);
+    applySwedishButtonTexts(box);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+bool installSwedishTranslations(QCoreApplication &app)
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    bool any = false;
+    for (const QString &name : {u"qt_sv"_s, u"qtbase_sv"_s}) {
+        auto translator = std::make_unique<QTranslator>();
+        if (!translator->load(name, folder))
+            continue;
+        translator->setParent(&app);
+        QCoreApplication::installTranslator(translator.release());
+        any = true;
+    }
+    return any;
+}
+
+} // namespace zelk
