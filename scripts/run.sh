@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the demo server with its demo data and the
-# calling client against it. The server stops when the client ends.
+# calling client against it. The server stops when the client ends; its log is run/server.log.
 # Without a display the client runs on a virtual X server (Xvfb :99); take a look with
 #   DISPLAY=:99 import -window root /tmp/zelk.png
 set -euo pipefail
@@ -27,7 +27,9 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
 fi
 
 if [[ -x "$bin/zelk-server" ]]; then
-  "$bin/zelk-server" --port "$port" --state "$run_dir/server-state.json" &
+  # Demo control: socat - UNIX-CONNECT:run/zelk-server.ctl, then e.g. "call 3" or "help".
+  "$bin/zelk-server" --port "$port" --state "$run_dir/server-state.json" --no-stdin \
+    --control "$run_dir/zelk-server.ctl" 2>"$run_dir/server.log" &
   pids+=($!)
   sleep 0.5
 fi
