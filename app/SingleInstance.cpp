@@ -12,18 +12,30 @@ namespace {
 
 constexpr QByteArrayView kActivate = "activate\n";
 
-QString lockFilePath(const QString &name)
+// Both the lock and the activation socket live in the user's runtime folder, so that each
+// user session (and each test) has its own instance.
+QString runtimeFolder()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
         folder = QDir::tempPath();
-    return folder + u'/' + name + u".lock"_s;
+    return folder;
+}
+
+QString lockFilePath(const QString &name)
+{
+    return runtimeFolder() + u'/' + name + u".lock"_s;
+}
+
+QString socketPath(const QString &name)
+{
+    return runtimeFolder() + u'/' + name;
 }
 
 } // namespace
 
 SingleInstance::SingleInstance(const QString &name, QObject *parent)
-    : QObject(parent), m_name(name), m_lock(std::make_unique<QLockFile>(lockFilePath(name)))
+    : QObject(parent), m_name(socketPath(name)), m_lock(std::make_unique<QLockFile>(lockFilePath(name)))
 {
     m_lock->setStaleLockTime(0); // stale only when its holder no longer runs
     connect(&m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
@@ -63,7 +75,7 @@ void SingleInstance::acquireWhenFree(int retryMs)
 bool SingleInstance::activateRunning(const QString &name, int timeoutMs)
 {
     QLocalSocket socket;
-    socket.connectToServer(name);
+    socket.connectToServer(socketPath(name));
     if (!socket.waitForConnected(timeoutMs))
         return false;
     socket.write(kActivate.data(), kActivate.size());

@@ -1,36 +1,25 @@
+#include "app/SessionEnd.h"
+#include "admin/TfrmSystreg.h"
 #include "app/SingleInstance.h"
+#include "callwindow/TfrmZelkMain.h"
 #include "common/Identity.h"
 #include "common/Settings.h"
 #include "common/StyleStep.h"
 #include "common/SwedishDialogs.h"
 #include "common/WidgetPrompts.h"
+#include "common/update/ZelkCommon.h"
 
 #include "ZelkBuildInfo.h"
 
 #include <QApplication>
-#include <QWidget>
+#include <QPointer>
+#include <QScreen>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr auto kInstanceName = "ZELK_WCallClient";
-
-QString windowCaption()
-{
-    return u"Kestrova SignaleringsSystem: ZELK Windows Kallelseklient  version: "_s
-           + QStringLiteral(ZELK_PRODUCT_VERSION);
-}
-
-void bringToFront(QWidget &window)
-{
-    if (window.isMinimized())
-        window.showNormal();
-    else
-        window.show();
-    window.raise();
-    window.activateWindow();
-}
 
 } // namespace
 
@@ -58,15 +47,44 @@ int main(int argc, char *argv[])
     zelk::PrepareFolders();
     zelk::applyStyleSetting();
 
-    QWidget window;
-    window.setWindowTitle(windowCaption());
-    window.resize(640, 320);
-    QObject::connect(&instance, &zelk::SingleInstance::activationRequested, &window, [&window] {
-        qInfo("ZELK: a second start asked this instance to come to the front");
-        bringToFront(window);
-    });
-    window.show();
-    const int result = QApplication::exec();
+    // The program lives in the notification area: hiding the window does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    int exitCode = 0;
+    {
+        // A second start may ask for the window while it is still being created (its creation
+        // can show message boxes); the request is kept until the window exists.
+        QPointer<zelk::TfrmZelkMain> calling;
+        bool activationPending = false;
+        const auto activation = QObject::connect(&instance, &zelk::SingleInstance::activationRequested, &app, [&] {
+            qInfo("ZELK: a second start asked this instance to come to the front");
+            if (calling)
+                calling->BringToFront();
+            else
+                activationPending = true;
+        });
+        zelk::TfrmZELKcommon frmZELKcommon; // hidden: self-update and sleep/wake
+        zelk::TfrmZelkMain window([](QWidget *owner, QTcpSocket *socket) -> zelk::AdminDialogPort * {
+            auto *dialog = new zelk::TfrmSystreg(owner); // owned by the calling window
+            dialog->setClientSocket(socket);
+            dialog->setUpdateServerVersion([] { return &zelk::UpdateServerVersion; });
+            return dialog;
+        });
+        window.session().setUpdateCheck([&frmZELKcommon] { return frmZELKcommon.StartUpdateCheck(); });
+        frmZELKcommon.startPowerNotifications([&window] { window.session().ConnectToServer(false); });
+        calling = &window;
+        // The calling window's end is the program's end, with exit code 1.
+        QObject::connect(&window, &zelk::TfrmZelkMain::closedForGood, &app, [] { QApplication::exit(1); });
+        zelk::SessionEnd sessionEnd;
+        QObject::connect(&sessionEnd, &zelk::SessionEnd::sessionEnding, &window, &zelk::TfrmZelkMain::closeForGood);
+        // Maximised; without a window manager that means the screen's whole work area.
+        if (const QScreen *screen = window.screen())
+            window.setGeometry(screen->availableGeometry());
+        window.showMaximized();
+        if (activationPending)
+            window.BringToFront();
+        exitCode = QApplication::exec();
+        QObject::disconnect(activation);
+    }
     zelk::setUserPrompts(nullptr);
-    return result;
+    return exitCode;
 }

@@ -34,5 +34,6 @@ if [[ -x "$bin/zelk-server" ]]; then
   sleep 0.5
 fi
 
-cd "$run_dir"
+# The client looks for its hook library and background pictures in its working folder.
+cd "$bin"
 "$bin/ZELK_WCallClient" SERVERNAME=127.0.0.1 SERVERPORT="$port" "$@"

@@ -64,7 +64,11 @@ ServerSession::ServerSession(CallListModel &callList, QObject *parent)
     connect(&ClientSocket1, &QTcpSocket::connected, this, &ServerSession::ClientSocket1Connect);
     connect(&ClientSocket1, &QTcpSocket::disconnected, this, &ServerSession::ClientSocket1Disconnect);
     connect(&ClientSocket1, &QTcpSocket::errorOccurred, this, &ServerSession::ClientSocket1Error);
-    connect(&ClientSocket1, &QTcpSocket::readyRead, this, &ServerSession::ClientSocket1Read);
+    // Queued: Qt does not emit readyRead again while a handler of it is still running, yet
+    // the read handler waits (message boxes, the modal dialog, a settings read) for data
+    // that arrives meanwhile and must be dispatched in a nested pass.
+    connect(&ClientSocket1, &QTcpSocket::readyRead, this, &ServerSession::ClientSocket1Read,
+            Qt::QueuedConnection);
     connect(&Timer3, &QTimer::timeout, this, &ServerSession::Timer3Timer);
     connect(&ReconnectTimer, &QTimer::timeout, this, &ServerSession::ReconnectTimerTimer);
     m_dispatcher.setVersionCheck([this](const QString &version) { return checkServerVersion(version); });
@@ -120,8 +124,10 @@ void ServerSession::startFirstConnection()
 
 void ServerSession::ConnectToServer(bool refresh)
 {
-    if (ClientSocket1.state() != QAbstractSocket::UnconnectedState)
+    if (ClientSocket1.state() != QAbstractSocket::UnconnectedState) {
+        ClientSocket1.flush(); // what was just sent (a dialog's last save) still goes out
         ClientSocket1.abort();
+    }
     m_versionRefused = false;
     m_assembler.reset();
     const QString server = ReadSetting(keys::ServerName);
@@ -270,6 +276,7 @@ void ServerSession::Timer3Timer()
 void ServerSession::ReconnectTimerTimer()
 {
     ReconnectTimer.stop();
+    ClientSocket1.flush();
     ClientSocket1.abort();
     ConnectToServer(true);
 }

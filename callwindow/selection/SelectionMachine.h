@@ -1,5 +1,6 @@
 #pragma once
 
+#include "callwindow/drum/DrumTick.h"
 #include "session/CallListModel.h"
 
 #include <QObject>
@@ -53,7 +54,7 @@ public:
     QTimer NameTimer;
     QTimer AutoSelectTimer;
     QTimer MinimizeTimer;
-    QTimer DXTimer;
+    DrumFrameTimer DXTimer;
 
     bool AltF12Clicked = false;
     int CurrentFrame = 0;

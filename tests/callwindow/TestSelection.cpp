@@ -176,7 +176,7 @@ void TestSelection::continuous_releaseInFirstPauseCallsFaceOne()
 {
     WriteSetting(keys::SayCallingInfo, u"-1"_s);
     press();
-    QVERIFY(m_machine->DXTimer.isActive());
+    QVERIFY(m_machine->DXTimer.isEnabled());
     QCOMPARE(m_host->trayImages, QList<int>{1});
     QCOMPARE(m_host->broughtToFront, 1);
     QVERIFY(!m_machine->AdvanceSelection()); // the first tick reaches face 1 at once
@@ -186,7 +186,7 @@ void TestSelection::continuous_releaseInFirstPauseCallsFaceOne()
     QCOMPARE(m_host->calls, QList<qint32>{100});
     QVERIFY(m_model->items()[0].IsCalled);
     QCOMPARE(m_host->spoken, QStringList{u"1|Kallar på Namn 0"_s});
-    QVERIFY(!m_machine->DXTimer.isActive());
+    QVERIFY(!m_machine->DXTimer.isEnabled());
     QVERIFY(m_machine->MinimizeTimer.isActive());
     QCOMPARE(m_host->trayImages, (QList<int>{1, 0}));
 
@@ -243,7 +243,7 @@ void TestSelection::singleClick_threeClicksCallFaceThree()
     QCOMPARE(m_host->spoken, (QStringList{u"0|Namn 0"_s, u"0|Namn 1"_s, u"0|Namn 2"_s}));
     m_machine->AutoSelectTimerTimer();
     QCOMPARE(m_host->calls, QList<qint32>{100 + m_model->faces()[3]});
-    QVERIFY(!m_machine->DXTimer.isActive());
+    QVERIFY(!m_machine->DXTimer.isEnabled());
     QVERIFY(m_machine->MinimizeTimer.isActive());
 }
 
