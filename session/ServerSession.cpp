@@ -7,6 +7,7 @@
 #include "protocol/Messages.h"
 #include "session/AdminDialogPort.h"
 #include "session/SessionState.h"
+#include "session/SocketErrors.h"
 
 #include <QHostAddress>
 #include <QRandomGenerator>
@@ -16,26 +17,6 @@
 using namespace Qt::StringLiterals;
 
 namespace zelk {
-
-namespace {
-
-// The error numbers a Windows workstation shows for the same failures, so that the
-// administrators' documentation of the codes stays valid.
-int windowsErrorCode(QAbstractSocket::SocketError error)
-{
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError: return 10061;
-    case QAbstractSocket::RemoteHostClosedError: return 10054;
-    case QAbstractSocket::HostNotFoundError: return 11001;
-    case QAbstractSocket::SocketTimeoutError: return 10060;
-    case QAbstractSocket::NetworkError: return 10051;
-    case QAbstractSocket::SocketAccessError: return 10013;
-    case QAbstractSocket::AddressInUseError: return 10048;
-    default: return 10000 + static_cast<int>(error);
-    }
-}
-
-} // namespace
 
 bool IsIPv4Address(QStringView text)
 {
@@ -241,7 +222,7 @@ void ServerSession::ClientSocket1Error(QAbstractSocket::SocketError error)
     }
     const int answer = AskYesNo(u"Det gick inte att ansluta till "_s + m_hostName + m_address + u" på port "_s
                                 + QString::number(m_port) + u"!\n\nFelkoden är: "_s
-                                + QString::number(windowsErrorCode(error)) + u" ("_s
+                                + QString::number(windowsSocketErrorCode(error)) + u" ("_s
                                 + ClientSocket1.errorString() + u")\n\nRedigera serverinställningarna?"_s);
     if (answer == kAnswerYes && m_dialog)
         m_dialog->openServerSettings();

@@ -6,13 +6,18 @@ bool ReconnectAllowed = false;
 bool CheckUpdateOnConnect = true;
 QString ServerVersion;
 
-int serverVersionNumber(QStringView version)
+int versionTextNumber(QStringView version, int notANumber)
 {
     QString digits = version.toString();
     digits.remove(u'.');
     bool ok = false;
     const int number = digits.toInt(&ok, 10);
-    return ok ? number : 0;
+    return ok ? number : notANumber;
+}
+
+int serverVersionNumber(QStringView version)
+{
+    return versionTextNumber(version, 0);
 }
 
 bool versionTextBelow(QStringView version, QStringView than)

@@ -16,7 +16,10 @@ extern QString ServerVersion;     // version text of the last RETSERVERVERSION
 inline constexpr int kMinimumServerVersion = 1101;
 inline constexpr QStringView kMinimumServerVersionText = u"1.10.1";
 
-// The version text with every "." removed, as a decimal number; 0 when it is none.
+// The version text with every "." removed, as a decimal number ("1.10.1" gives 1101), or
+// `notANumber` when it is none.
+int versionTextNumber(QStringView version, int notANumber);
+// The server's version as the version check reads it: 0 when it is no number.
 int serverVersionNumber(QStringView version);
 
 // Character-by-character comparison by character code; a prefix counts as smaller and an

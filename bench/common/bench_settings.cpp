@@ -69,12 +69,3 @@ void BM_ReadSettingMissingClosed(benchmark::State &state)
 BENCHMARK(BM_ReadSettingMissingClosed);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -74,12 +74,3 @@ void BM_ReleaseToCalling(benchmark::State &state)
 BENCHMARK(BM_ReleaseToCalling)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -84,12 +84,3 @@ void BM_CallingLoad(benchmark::State &state)
 BENCHMARK(BM_CallingLoad)->Args({200, 100})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

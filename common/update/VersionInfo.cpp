@@ -1,5 +1,7 @@
 #include "common/update/VersionInfo.h"
 
+#include "session/SessionState.h"
+
 #include <QFile>
 
 using namespace Qt::StringLiterals;
@@ -95,11 +97,7 @@ bool stampVersionRecord(QByteArray &image, const QString &productVersion, QStrin
 
 int versionNumber(QStringView version)
 {
-    QString digits = version.toString();
-    digits.remove(u'.');
-    bool ok = false;
-    const int number = digits.toInt(&ok, 10);
-    return ok ? number : 1000;
+    return versionTextNumber(version, 1000);
 }
 
 TCEVersionInfo::TCEVersionInfo()

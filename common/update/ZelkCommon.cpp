@@ -10,6 +10,7 @@
 #include "protocol/Messages.h"
 #include "protocol/Parsers.h"
 #include "session/ServerSession.h"
+#include "session/SocketErrors.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,22 +28,6 @@ namespace zelk {
 QString UpdateServerVersion;
 
 namespace {
-
-// The error numbers a Windows workstation shows for the same failures, as the main
-// connection reports them.
-int windowsErrorCode(QAbstractSocket::SocketError error)
-{
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError: return 10061;
-    case QAbstractSocket::RemoteHostClosedError: return 10054;
-    case QAbstractSocket::HostNotFoundError: return 11001;
-    case QAbstractSocket::SocketTimeoutError: return 10060;
-    case QAbstractSocket::NetworkError: return 10051;
-    case QAbstractSocket::SocketAccessError: return 10013;
-    case QAbstractSocket::AddressInUseError: return 10048;
-    default: return 10000 + static_cast<int>(error);
-    }
-}
 
 QPoint desktopCentre()
 {
@@ -318,7 +303,7 @@ void TfrmZELKcommon::failUpdate(const QString &message)
 
 void TfrmZELKcommon::UpdateSocketError(QAbstractSocket::SocketError error)
 {
-    ShowPointBalloon(u"Error in UpdateSocket: "_s + QString::number(windowsErrorCode(error)), desktopCentre());
+    ShowPointBalloon(u"Error in UpdateSocket: "_s + QString::number(windowsSocketErrorCode(error)), desktopCentre());
     wakeWaits();
 }
 
