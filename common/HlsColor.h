@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+class QColor;
+
 namespace zelk {
 
 // Hue, luminance and saturation, each 0..240, as the Windows colour functions count them.
@@ -25,5 +27,10 @@ inline constexpr quint32 colorRef(int red, int green, int blue)
 inline constexpr int redOf(quint32 c) { return int(c & 0xFF); }
 inline constexpr int greenOf(quint32 c) { return int((c >> 8) & 0xFF); }
 inline constexpr int blueOf(quint32 c) { return int((c >> 16) & 0xFF); }
+
+// The same conversions for painters' colours (alpha is ignored and comes back opaque). They
+// live in zelk_common_drawing, which links Qt Gui, so zelk_common itself stays without it.
+HlsColor colorToHls(const QColor &color);
+QColor hlsToColor(const HlsColor &hls);
 
 } // namespace zelk

@@ -21,11 +21,6 @@ void roundRect(QPainter &painter, const QRect &r, int cornerWidth, int cornerHei
                             cornerWidth / 2.0, cornerHeight / 2.0, Qt::AbsoluteSize);
 }
 
-QColor toQColor(quint32 c)
-{
-    return QColor(redOf(c), greenOf(c), blueOf(c));
-}
-
 } // namespace
 
 void DrawShadedRoundRect(QPainter &surface, const QRect &r, int cornerWidth, int cornerHeight)
@@ -34,11 +29,13 @@ void DrawShadedRoundRect(QPainter &surface, const QRect &r, int cornerWidth, int
     QRect inner = r.adjusted(1, 1, -1, -1);
     roundRect(surface, r, cornerWidth, cornerHeight);
 
+    // Only the pen's width and colour change, as on a Windows canvas: a hollow or dashed pen
+    // stays hollow or dashed for the rings.
     QPen pen = surface.pen();
     pen.setWidth(1);
     surface.setPen(pen);
 
-    HlsColor hls = rgbToHls(colorRef(base.red(), base.green(), base.blue()));
+    HlsColor hls = colorToHls(base);
     const int l0 = hls.luminance;
     const int s0 = hls.saturation;
     const bool light = l0 > kLightAbove;
@@ -61,7 +58,7 @@ void DrawShadedRoundRect(QPainter &surface, const QRect &r, int cornerWidth, int
             else if (hls.saturation - s0 < kMaxSteps && hls.saturation < kUpperLimit)
                 ++hls.saturation;
         }
-        const QColor ring = toQColor(hlsToRgb(hls));
+        const QColor ring = hlsToColor(hls);
         surface.setBrush(ring);
         pen.setColor(ring);
         surface.setPen(pen);

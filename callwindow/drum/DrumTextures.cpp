@@ -1,6 +1,6 @@
 #include "callwindow/drum/DrumTextures.h"
 
-#include "callwindow/drum/ShadedRoundRect.h"
+#include "common/ShadedRoundRect.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

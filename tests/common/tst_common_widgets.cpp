@@ -31,13 +31,7 @@ namespace {
 
 HlsColor hlsOf(QRgb pixel)
 {
-    return rgbToHls(colorRef(qRed(pixel), qGreen(pixel), qBlue(pixel)));
-}
-
-QColor fromHls(int h, int l, int s)
-{
-    const quint32 c = hlsToRgb({h, l, s});
-    return QColor(redOf(c), greenOf(c), blueOf(c));
+    return colorToHls(QColor(pixel));
 }
 
 // A base colour and the HLS figures the drawing starts from (the RGB round trip can move hue
@@ -49,33 +43,38 @@ struct Base
 };
 Base baseColor(int h, int l, int s)
 {
-    const QColor color = fromHls(h, l, s);
-    return {color, hlsOf(color.rgb())};
+    const QColor color = hlsToColor({h, l, s});
+    return {color, colorToHls(color)};
 }
 
-// Draws on a white image and returns the colours down the middle column, from the top edge
-// of the rectangle to its centre.
-QList<QRgb> shadedColumn(const QColor &base, const QRect &r, QImage *out = nullptr)
+// What DrawShadedRoundRect left: the colours down the middle column, from the top edge of the
+// rectangle to its centre, the whole picture and the painter's pen and brush afterwards.
+struct Shaded
 {
-    QImage image(r.right() + 10, r.bottom() + 10, QImage::Format_RGB32);
-    image.fill(Qt::white);
+    QList<QRgb> column;
+    QImage image;
+    QPen pen;
+    QBrush brush;
+};
+
+// Draws on a white image with the given pen and the base colour as brush.
+Shaded shaded(const QColor &base, const QRect &r, const QPen &pen = QPen(Qt::black))
+{
+    Shaded out;
+    out.image = QImage(r.right() + 10, r.bottom() + 10, QImage::Format_RGB32);
+    out.image.fill(Qt::white);
     {
-        QPainter p(&image);
-        p.setPen(Qt::black);
+        QPainter p(&out.image);
+        p.setPen(pen);
         p.setBrush(base);
         DrawShadedRoundRect(p, r, 10, 10);
-        // The painter keeps the innermost ring's colour.
-        if (out)
-            *out = image;
-        const QColor last = p.brush().color();
-        if (p.pen().color() != last || p.pen().width() != 1)
-            return {};
+        out.pen = p.pen();
+        out.brush = p.brush();
     }
-    QList<QRgb> column;
     const int x = r.center().x();
     for (int y = r.top(); y <= r.top() + r.height() / 2; ++y)
-        column.append(image.pixel(x, y));
-    return column;
+        out.column.append(out.image.pixel(x, y));
+    return out;
 }
 
 // Closes the next modal box by clicking the button with the given text, recording the box.
@@ -128,109 +127,153 @@ class TestCommonWidgets : public QObject
 private Q_SLOTS:
     void hlsConversion_data()
     {
-        QTest::addColumn<int>("red");
-        QTest::addColumn<int>("green");
-        QTest::addColumn<int>("blue");
+        QTest::addColumn<QColor>("rgb");
         QTest::addColumn<int>("hue");
         QTest::addColumn<int>("luminance");
         QTest::addColumn<int>("saturation");
-        QTest::newRow("red") << 255 << 0 << 0 << 0 << 120 << 240;
-        QTest::newRow("green") << 0 << 255 << 0 << 80 << 120 << 240;
-        QTest::newRow("blue") << 0 << 0 << 255 << 160 << 120 << 240;
-        QTest::newRow("white") << 255 << 255 << 255 << 160 << 240 << 0;
-        QTest::newRow("black") << 0 << 0 << 0 << 160 << 0 << 0;
-        QTest::newRow("navy") << 0 << 0 << 128 << 160 << 60 << 240;
+        QTest::addColumn<QColor>("back");
+        QTest::newRow("red") << QColor(255, 0, 0) << 0 << 120 << 240 << QColor(255, 0, 0);
+        QTest::newRow("green") << QColor(0, 255, 0) << 80 << 120 << 240 << QColor(0, 255, 0);
+        QTest::newRow("blue") << QColor(0, 0, 255) << 160 << 120 << 240 << QColor(0, 0, 255);
+        QTest::newRow("white") << QColor(255, 255, 255) << 160 << 240 << 0 << QColor(255, 255, 255);
+        QTest::newRow("black") << QColor(0, 0, 0) << 160 << 0 << 0 << QColor(0, 0, 0);
+        QTest::newRow("navy") << QColor(0, 0, 128) << 160 << 60 << 240 << QColor(0, 0, 128);
+        QTest::newRow("called face green") << QColor(0, 128, 0) << 80 << 60 << 240 << QColor(0, 128, 0);
+        // The 0..240 scale cannot hold every grey: 128 comes back as 127.
+        QTest::newRow("grey") << QColor(128, 128, 128) << 160 << 120 << 0 << QColor(127, 127, 127);
     }
 
     void hlsConversion()
     {
-        QFETCH(int, red);
-        QFETCH(int, green);
-        QFETCH(int, blue);
+        QFETCH(QColor, rgb);
         QFETCH(int, hue);
         QFETCH(int, luminance);
         QFETCH(int, saturation);
-        const HlsColor hls = rgbToHls(colorRef(red, green, blue));
-        QCOMPARE(hls, (HlsColor{hue, luminance, saturation}));
-        const quint32 back = hlsToRgb(hls);
-        QCOMPARE(redOf(back), red);
-        QCOMPARE(greenOf(back), green);
-        QCOMPARE(blueOf(back), blue);
+        QFETCH(QColor, back);
+        const HlsColor want{hue, luminance, saturation};
+        const HlsColor hls = rgbToHls(colorRef(rgb.red(), rgb.green(), rgb.blue()));
+        QCOMPARE(hls, want);
+        const quint32 ref = hlsToRgb(hls);
+        QCOMPARE(QColor(redOf(ref), greenOf(ref), blueOf(ref)), back);
+        // The painter-colour forms agree with the colour-value ones.
+        QCOMPARE(colorToHls(rgb), want);
+        QCOMPARE(hlsToColor(hls), back);
     }
 
-    void shadedRectEightHighHasOneRing()
+    void shadedRectRings_data()
     {
-        const Base base = baseColor(100, 50, 190);
-        QCOMPARE(base.hls.luminance, 50);
-        const QList<QRgb> column = shadedColumn(base.color, QRect(10, 10, 60, 8));
-        QVERIFY(!column.isEmpty());
-        QCOMPARE(QColor(column.at(0)), QColor(Qt::black)); // outline in the pen's colour
-        const QColor ring = fromHls(base.hls.hue, 51, base.hls.saturation);
-        for (int i = 1; i < column.size(); ++i)
-            QCOMPARE(QColor(column.at(i)), ring);
+        QTest::addColumn<int>("hue");
+        QTest::addColumn<int>("luminance");
+        QTest::addColumn<int>("saturation");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("step");  // luminance change per ring
+        QTest::addColumn<int>("rings");
+        // Dark colours lighten towards the middle, one ring per three pixels of height.
+        QTest::newRow("dark, 8 high: one ring") << 100 << 50 << 190 << 8 << 1 << 1;
+        QTest::newRow("dark, 40 high: 13 rings") << 100 << 50 << 190 << 40 << 1 << 13;
+        QTest::newRow("dark grey, 40 high") << 160 << 50 << 0 << 40 << 1 << 13;
+        QTest::newRow("luminance 100 counts as dark") << 40 << 100 << 120 << 40 << 1 << 13;
+        QTest::newRow("grey 100 counts as dark") << 160 << 100 << 0 << 40 << 1 << 13;
+        QTest::newRow("luminance 101 counts as light") << 40 << 101 << 120 << 40 << -1 << 13;
+        QTest::newRow("grey 101 counts as light") << 160 << 101 << 0 << 40 << -1 << 13;
     }
 
-    void shadedRectDarkBaseLightens()
+    void shadedRectRings()
     {
-        // 40 high: 13 rings, one step of luminance each, the innermost at 63.
-        const Base base = baseColor(100, 50, 190);
-        QCOMPARE(base.hls.luminance, 50);
-        const int h = base.hls.hue;
-        const int s = base.hls.saturation;
-        const QList<QRgb> column = shadedColumn(base.color, QRect(10, 10, 120, 40));
-        QVERIFY(!column.isEmpty());
-        for (int ring = 1; ring <= 13; ++ring)
-            QCOMPARE(QColor(column.at(ring)), fromHls(h, 50 + ring, s));
-        for (int row = 14; row < column.size(); ++row)
-            QCOMPARE(QColor(column.at(row)), fromHls(h, 63, s));
-        QCOMPARE(hlsOf(column.at(13)).luminance, 63);
+        QFETCH(int, hue);
+        QFETCH(int, luminance);
+        QFETCH(int, saturation);
+        QFETCH(int, height);
+        QFETCH(int, step);
+        QFETCH(int, rings);
+        const Base base = baseColor(hue, luminance, saturation);
+        QCOMPARE(base.hls.luminance, luminance);
+        const auto ring = [&](int k) {
+            return hlsToColor({base.hls.hue, luminance + step * k, base.hls.saturation});
+        };
+        const Shaded out = shaded(base.color, QRect(10, 10, 120, height));
+        QCOMPARE(QColor(out.column.at(0)), QColor(Qt::black)); // outline in the pen's colour
+        for (int k = 1; k <= rings; ++k)
+            QCOMPARE(QColor(out.column.at(k)), ring(k));
+        for (int row = rings + 1; row < out.column.size(); ++row)
+            QCOMPARE(QColor(out.column.at(row)), ring(rings));
+        if (base.hls.saturation != 0) // greys lose a unit of luminance on the way back
+            QCOMPARE(hlsOf(out.column.at(rings)).luminance, luminance + step * rings);
+        // The painter keeps the innermost ring's colour as fill and pen, with pen width 1.
+        QCOMPARE(out.brush.color(), ring(rings));
+        QCOMPARE(out.pen.color(), ring(rings));
+        QCOMPARE(out.pen.width(), 1);
+    }
+
+    void shadedRectLuminanceThenSaturation_data()
+    {
+        QTest::addColumn<QColor>("base");
+        QTest::newRow("green") << QColor(11, 95, 11);
+        QTest::newRow("red, hue 0") << QColor(95, 11, 11);
     }
 
     void shadedRectLuminanceThenSaturation()
     {
         // 20 steps of luminance (50 -> 70), then saturation up to its limit 200, then constant.
-        const Base base{QColor(11, 95, 11), hlsOf(qRgb(11, 95, 11))};
-        QCOMPARE(base.hls.luminance, 50);
-        QCOMPARE(base.hls.saturation, 190);
-        const int h = base.hls.hue;
-        const QList<QRgb> column = shadedColumn(base.color, QRect(5, 5, 160, 140));
-        QVERIFY(column.size() > 40);
+        QFETCH(QColor, base);
+        const HlsColor start = colorToHls(base);
+        QCOMPARE(start.luminance, 50);
+        QCOMPARE(start.saturation, 190);
+        const int h = start.hue;
+        const Shaded out = shaded(base, QRect(5, 5, 160, 140));
+        QCOMPARE(out.column.size(), 71);
         for (int ring = 1; ring <= 20; ++ring)
-            QCOMPARE(QColor(column.at(ring)), fromHls(h, 50 + ring, 190));
+            QCOMPARE(QColor(out.column.at(ring)), hlsToColor({h, 50 + ring, 190}));
         for (int ring = 21; ring <= 30; ++ring)
-            QCOMPARE(QColor(column.at(ring)), fromHls(h, 70, 190 + ring - 20));
-        for (int ring = 31; ring < 40; ++ring)
-            QCOMPARE(QColor(column.at(ring)), fromHls(h, 70, 200));
-    }
-
-    void shadedRectLightnessThreshold_data()
-    {
-        QTest::addColumn<int>("luminance");
-        QTest::addColumn<int>("firstRing");
-        QTest::newRow("100 is dark") << 100 << 101;
-        QTest::newRow("101 is light") << 101 << 100;
-    }
-
-    void shadedRectLightnessThreshold()
-    {
-        QFETCH(int, luminance);
-        QFETCH(int, firstRing);
-        const Base base = baseColor(40, luminance, 120);
-        QCOMPARE(base.hls.luminance, luminance);
-        const QList<QRgb> column = shadedColumn(base.color, QRect(0, 0, 50, 30));
-        QVERIFY(column.size() > 2);
-        QCOMPARE(QColor(column.at(1)), fromHls(base.hls.hue, firstRing, base.hls.saturation));
+            QCOMPARE(QColor(out.column.at(ring)), hlsToColor({h, 70, 190 + ring - 20}));
+        for (int ring = 31; ring < out.column.size(); ++ring)
+            QCOMPARE(QColor(out.column.at(ring)), hlsToColor({h, 70, 200}));
     }
 
     void shadedRectStopsAtNarrowWidth()
     {
         // 9 wide: after one ring the inside is 5 wide, so only one ring is drawn.
         const Base base = baseColor(100, 50, 190);
-        const QColor ring = fromHls(base.hls.hue, 51, base.hls.saturation);
-        QImage image;
-        shadedColumn(base.color, QRect(10, 10, 9, 60), &image);
-        QCOMPARE(QColor(image.pixel(14, 12)), ring);
-        QCOMPARE(QColor(image.pixel(14, 40)), ring);
+        const QColor ring = hlsToColor({base.hls.hue, 51, base.hls.saturation});
+        const Shaded out = shaded(base.color, QRect(10, 10, 9, 60));
+        QCOMPARE(QColor(out.image.pixel(14, 12)), ring);
+        QCOMPARE(QColor(out.image.pixel(14, 40)), ring);
+    }
+
+    void shadedRectTinyStaysInside_data()
+    {
+        QTest::addColumn<QRect>("rect");
+        QTest::newRow("2 high") << QRect(10, 10, 60, 2);
+        QTest::newRow("1 high") << QRect(10, 10, 60, 1);
+        QTest::newRow("2 wide") << QRect(10, 10, 2, 30);
+        QTest::newRow("1 wide") << QRect(10, 10, 1, 30);
+    }
+
+    void shadedRectTinyStaysInside()
+    {
+        // Too small for a ring: only the outline is drawn, nothing outside the rectangle, and
+        // the painter keeps the base colour with a 1 pixel pen.
+        QFETCH(QRect, rect);
+        const QColor base = hlsToColor({100, 50, 190});
+        const Shaded out = shaded(base, rect, QPen(Qt::black, 0));
+        for (int y = 0; y < out.image.height(); ++y)
+            for (int x = 0; x < out.image.width(); ++x)
+                if (!rect.contains(x, y))
+                    QVERIFY2(out.image.pixel(x, y) == qRgb(255, 255, 255),
+                             qPrintable(u"%1,%2"_s.arg(x).arg(y)));
+        QCOMPARE(out.brush.color(), base);
+        QCOMPARE(out.pen.width(), 1);
+    }
+
+    void shadedRectKeepsPenStyle()
+    {
+        // Only the pen's width and colour follow the rings; a hollow pen stays hollow.
+        const Base base = baseColor(100, 50, 190);
+        const Shaded out = shaded(base.color, QRect(10, 10, 120, 40), QPen(Qt::NoPen));
+        QCOMPARE(out.pen.style(), Qt::NoPen);
+        QCOMPARE(out.pen.width(), 1);
+        QCOMPARE(out.brush.color(), hlsToColor({base.hls.hue, 63, base.hls.saturation}));
+        QCOMPARE(QColor(out.column.at(1)), hlsToColor({base.hls.hue, 51, base.hls.saturation}));
     }
 
     void showErrorIsSwedishInformationBox()
