@@ -15,6 +15,9 @@
 #include <QPointer>
 #include <QScreen>
 
+#include <cstdio>
+#include <cstdlib>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -28,6 +31,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"ZELK Windows CallClient"_s);
     QApplication::setApplicationVersion(QStringLiteral(ZELK_PRODUCT_VERSION));
+
+    if (QApplication::arguments().contains(u"--version"_s)) {
+        std::printf("%s %s\n", ZELK_PRODUCT_NAME, ZELK_PRODUCT_VERSION);
+        return 0;
+    }
 
     zelk::installSwedishTranslations(app);
     zelk::WidgetPrompts prompts;
@@ -51,8 +59,6 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     int exitCode = 0;
     {
-        // A second start may ask for the window while it is still being created (its creation
-        // can show message boxes); the request is kept until the window exists.
         QPointer<zelk::TfrmZelkMain> calling;
         bool activationPending = false;
         const auto activation = QObject::connect(&instance, &zelk::SingleInstance::activationRequested, &app, [&] {
@@ -61,6 +67,18 @@ int main(int argc, char *argv[])
                 calling->BringToFront();
             else
                 activationPending = true;
+        });
+        // A request to come to the front may arrive while the window is still being created;
+        // it is kept until the window exists.
+        zelk::SessionEnd sessionEnd;
+        QObject::connect(&sessionEnd, &zelk::SessionEnd::sessionEnding, &app, [&] {
+            if (calling) {
+                calling->closeForGood();
+                return;
+            }
+            // Still being created, maybe inside a message box: nothing is unsaved yet, and the
+            // lock of an ended process counts as stale for the next start.
+            std::_Exit(1);
         });
         zelk::TfrmZELKcommon frmZELKcommon; // hidden: self-update and sleep/wake
         zelk::TfrmZelkMain window([](QWidget *owner, QTcpSocket *socket) -> zelk::AdminDialogPort * {
@@ -73,9 +91,12 @@ int main(int argc, char *argv[])
         frmZELKcommon.startPowerNotifications([&window] { window.session().ConnectToServer(false); });
         calling = &window;
         // The calling window's end is the program's end, with exit code 1.
-        QObject::connect(&window, &zelk::TfrmZelkMain::closedForGood, &app, [] { QApplication::exit(1); });
-        zelk::SessionEnd sessionEnd;
-        QObject::connect(&sessionEnd, &zelk::SessionEnd::sessionEnding, &window, &zelk::TfrmZelkMain::closeForGood);
+        // A modal loop still running when it closes may end the main loop with its own code.
+        bool closedForGood = false;
+        QObject::connect(&window, &zelk::TfrmZelkMain::closedForGood, &app, [&closedForGood] {
+            closedForGood = true;
+            QApplication::exit(1);
+        });
         // Maximised; without a window manager that means the screen's whole work area.
         if (const QScreen *screen = window.screen())
             window.setGeometry(screen->availableGeometry());
@@ -83,6 +104,8 @@ int main(int argc, char *argv[])
         if (activationPending)
             window.BringToFront();
         exitCode = QApplication::exec();
+        if (closedForGood)
+            exitCode = 1;
         QObject::disconnect(activation);
     }
     zelk::setUserPrompts(nullptr);

@@ -85,6 +85,7 @@ TfrmZelkMain::~TfrmZelkMain()
 
 void TfrmZelkMain::FormCreate()
 {
+    m_sinceCreation.start();
     m_admin = nullptr;
     CloseNow = false;
     ClientType = TZELKClientType::ctCall;
@@ -457,6 +458,11 @@ void TfrmZelkMain::drawDrumFrame(double angle)
     overlay.connected = isConnected();
     overlay.Label1Caption = m_session.Label1Caption();
     DXDraw->renderFrame(MakeDrumFrame(m_callList.items(), m_callList.faces(), angle, overlay));
+    if (m_sinceCreation.isValid() && !m_callList.items().isEmpty()) {
+        qInfo("ZELK: the first call list was drawn %lld ms after the window was created",
+              static_cast<long long>(m_sinceCreation.elapsed()));
+        m_sinceCreation.invalidate();
+    }
 }
 
 void TfrmZelkMain::AnnounceFace()

@@ -5,6 +5,7 @@
 #include "session/CallListModel.h"
 #include "session/ServerSession.h"
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
 #include <QMenu>
@@ -111,6 +112,7 @@ private:
     bool m_initialized = false;
     bool m_hooked = false;
     bool m_closed = false;
+    QElapsedTimer m_sinceCreation; // until the first call list is on the drum
     QTimer m_pendingRelease;
     int m_pendingReleaseKey = 0;
     Qt::KeyboardModifiers m_pendingReleaseModifiers;

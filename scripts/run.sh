@@ -34,6 +34,10 @@ if [[ -x "$bin/zelk-server" ]]; then
   sleep 0.5
 fi
 
-# The client looks for its hook library and background pictures in its working folder.
-cd "$bin"
+# The client has a working folder of its own: its settings key, background pictures and
+# the check for its hook library all go by that folder.
+client_dir="$run_dir/client"
+mkdir -p "$client_dir"
+ln -sf "$bin/libKV_HookKeyboard.so" "$client_dir/libKV_HookKeyboard.so"
+cd "$client_dir"
 "$bin/ZELK_WCallClient" SERVERNAME=127.0.0.1 SERVERPORT="$port" "$@"

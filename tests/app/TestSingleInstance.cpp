@@ -17,6 +17,8 @@ private Q_SLOTS:
     void secondStart_data();
     void secondStart();
     void staleLockOfACrashedInstance_isTakenOver();
+    void endOfSession_endsWithExitCode1();
+    void version_isPrinted();
 
 private:
     std::unique_ptr<QProcess> start(const QStringList &arguments = {});
@@ -120,6 +122,25 @@ void TestSingleInstance::staleLockOfACrashedInstance_isTakenOver()
     QVERIFY(next->waitForStarted());
     QVERIFY(stillRunningAfter(*next, 2500));
     m_started.push_back(std::move(next));
+}
+
+void TestSingleInstance::endOfSession_endsWithExitCode1()
+{
+    auto client = start();
+    QVERIFY(client->waitForStarted());
+    QVERIFY(stillRunningAfter(*client, 1500));
+    client->terminate(); // SIGTERM, as at the end of the desktop session
+    QVERIFY(client->waitForFinished(10000));
+    QCOMPARE(client->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(client->exitCode(), 1);
+}
+
+void TestSingleInstance::version_isPrinted()
+{
+    auto client = start({u"--version"_s});
+    QVERIFY(client->waitForFinished(10000));
+    QCOMPARE(client->exitCode(), 0);
+    QCOMPARE(client->readAllStandardOutput().trimmed(), QByteArray("ZELK Windows Kallelseklient 1.10.4"));
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)
