@@ -247,6 +247,17 @@ void TfrmZelkMain::MinimizeTimerTimer()
     hide();
 }
 
+void TfrmZelkMain::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // Restoring the program from the taskbar or the window manager brings the drum up.
+    if (event->type() == QEvent::WindowStateChange) {
+        const auto *change = static_cast<QWindowStateChangeEvent *>(event);
+        if (change->oldState().testFlag(Qt::WindowMinimized) && !isMinimized())
+            BringToFront();
+    }
+}
+
 void TfrmZelkMain::mouseDoubleClickEvent(QMouseEvent *event)
 {
     Q_UNUSED(event);
