@@ -9,7 +9,7 @@ packages=(
   qt6-speech-speechd-plugin qt6-translations-l10n qt6-qpa-plugins
   speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
   libxcb-xinput-dev libxi-dev libx11-dev libxkbcommon-dev libgl-dev libgl1-mesa-dri
-  xvfb xdotool xauth imagemagick fonts-liberation socat
+  xvfb xdotool xauth imagemagick fonts-liberation socat dbus-daemon
   libbenchmark-dev clang libclang-rt-dev
 )
 

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 using namespace Qt::StringLiterals;
 using namespace zelk;
 
@@ -220,7 +222,7 @@ void TestSelection::continuous_speaksNamesWhileTurning()
     press();
     turnTo(3);
     QCOMPARE(m_host->spoken, (QStringList{u"1|Namn 0"_s, u"1|Namn 1"_s, u"1|Namn 2"_s}));
-    QCOMPARE(m_machine->FramPos, m_machine->FramPos); // not NaN
+    QVERIFY(!std::isnan(m_machine->FramPos));
     m_machine->AdvanceSelection(); // during the pause the drum snaps to the face
     QCOMPARE(m_machine->FramPos, 2 * FaceStep);
 }
