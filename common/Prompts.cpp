@@ -55,6 +55,16 @@ int AskYesNo(const QString &text)
     return userPrompts()->askYesNo(text);
 }
 
+void ShowErrorNoWait(const QString &text)
+{
+    userPrompts()->showErrorNoWait(text);
+}
+
+void AskYesNoNoWait(const QString &text, std::function<void(int)> answered)
+{
+    userPrompts()->askYesNoNoWait(text, std::move(answered));
+}
+
 void ShowFormBalloon(const QString &text, QWidget *window)
 {
     userPrompts()->showFormBalloon(text, window);

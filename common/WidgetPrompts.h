@@ -3,6 +3,8 @@
 #include "common/BalloonHint.h"
 #include "common/Prompts.h"
 
+#include <QList>
+#include <QMessageBox>
 #include <QPointer>
 
 #include <memory>
@@ -24,6 +26,9 @@ public:
     void showError(const QString &text) override;
     // Question box, caption "Fråga", "Ja" (the default) and "Nej": 6 for "Ja", else 7.
     int askYesNo(const QString &text) override;
+    // The same boxes without waiting: shown, and the call returns.
+    void showErrorNoWait(const QString &text) override;
+    void askYesNoNoWait(const QString &text, std::function<void(int)> answered) override;
     void showFormBalloon(const QString &text, QWidget *window) override;
     void showPointBalloon(const QString &text, QPoint screenPoint) override;
 
@@ -32,8 +37,15 @@ public:
     // The shared hint, or nullptr before the first one.
     BalloonHint *balloon() const { return m_balloon.get(); }
 
+    // Boxes shown without waiting that are still open.
+    QList<QMessageBox *> openBoxes() const;
+
 private:
+    QMessageBox *openBox(QMessageBox::Icon icon, const QString &text, QMessageBox::StandardButtons buttons,
+                         QMessageBox::StandardButton defaultButton);
+
     std::unique_ptr<BalloonHint> m_balloon;
+    QList<QPointer<QMessageBox>> m_boxes;
 };
 
 } // namespace zelk

@@ -10,7 +10,7 @@ packages=(
   speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
   libxcb-xinput-dev libxi-dev libx11-dev libxkbcommon-dev libgl-dev libgl1-mesa-dri
   xvfb xdotool xauth imagemagick fonts-liberation socat dbus-daemon
-  libbenchmark-dev clang libclang-rt-dev
+  libbenchmark-dev clang libclang-rt-dev ccache
 )
 
 missing=()
