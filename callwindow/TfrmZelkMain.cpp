@@ -7,6 +7,7 @@
 #include "common/Prompts.h"
 #include "common/Settings.h"
 #include "keyhook/KV_HookKeyboard.h"
+#include "keyhook/PedalKeyEvent.h"
 #include "protocol/Messages.h"
 #include "session/AdminDialogPort.h"
 #include "session/SessionState.h"
@@ -14,6 +15,7 @@
 
 #include "ZelkBuildInfo.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -40,6 +42,12 @@ constexpr QStringView kHookLibraryFile = u"libKV_HookKeyboard.so";
 
 // How long a pedal release waits for a press that would make it an auto-repeat.
 constexpr int kReleaseSettleMs = 40;
+
+// The keys the hook hands over; while it is installed the window takes them from it alone.
+bool isHookKey(int key)
+{
+    return key == Qt::Key_F12 || key == Qt::Key_Alt || key == Qt::Key_F10;
+}
 
 bool hookLibraryPresent()
 {
@@ -77,8 +85,8 @@ TfrmZelkMain::TfrmZelkMain(AdminDialogFactory adminFactory, QWidget *parent)
 
 TfrmZelkMain::~TfrmZelkMain()
 {
-    if (m_hooked)
-        UnHookKeyboard();
+    // Also when hooking failed: removing a hook that is not there is harmless.
+    UnHookKeyboard();
     ReconnectHook = nullptr;
     ReloadSettingsHook = nullptr;
 }
@@ -134,7 +142,9 @@ void TfrmZelkMain::FormCreate()
     connect(&m_selection.DXTimer, &DrumFrameTimer::timeout, this, [this] { DXTimerTimer(*this); });
     connect(&m_session.dispatcher(), &IncomingDispatcher::callListRebuilt, this, &TfrmZelkMain::onCallListRebuilt);
     connect(&m_session.dispatcher(), &IncomingDispatcher::minimizeRequested, this,
-            [this] { m_selection.MinimizeTimer.start(); });
+            &TfrmZelkMain::onMinimizeRequested);
+    connect(&m_session.dispatcher(), &IncomingDispatcher::callListAboutToBeRebuilt, this,
+            [this] { m_selection.rememberFrontEntry(); });
     connect(&m_session, &ServerSession::statusTextChanged, this, &TfrmZelkMain::redraw);
     connect(&m_session, &ServerSession::connectionActiveChanged, this, &TfrmZelkMain::redraw);
     connect(&m_session, &ServerSession::trayImageRequested, this, &TfrmZelkMain::setTrayImage);
@@ -237,7 +247,7 @@ void TfrmZelkMain::BringToFront()
         showMaximized();
     raise();
     activateWindow();
-    if (m_hooked && hookLibraryPresent())
+    if (hookLibraryPresent())
         KVSetForeGroundWindow(static_cast<KVWindowHandle>(winId()));
 }
 
@@ -270,33 +280,70 @@ void TfrmZelkMain::contextMenuEvent(QContextMenuEvent *event)
     PopupMenu1.popup(event->globalPos());
 }
 
+bool TfrmZelkMain::event(QEvent *event)
+{
+    if (event->type() != PedalKeyEvent::kType)
+        return QWidget::event(event);
+    // The hook's keys arrive as their own event, which a modal box or dialog does not hold
+    // back: the pedal calls while a box waits for the user.
+    const auto *pedal = static_cast<const PedalKeyEvent *>(event);
+    if (pedal->isPress())
+        pedalKeyDown(pedal->key(), pedal->modifiers());
+    else
+        pedalKeyUp(pedal->key(), pedal->modifiers());
+    return true;
+}
+
 void TfrmZelkMain::keyPressEvent(QKeyEvent *event)
 {
     if (event->isAutoRepeat())
         return; // a held pedal is one press
-    if (m_pendingRelease.isActive() && m_pendingReleaseKey == event->key()) {
-        // The release just before was the key's auto-repeat, not the pedal let go.
-        m_pendingRelease.stop();
-        return;
-    }
-    flushPendingRelease();
-    m_selection.FormKeyDown(event->key(), event->modifiers());
+    if (m_hooked && isHookKey(event->key()))
+        return; // the hook hands this key over; taking it here too would count it twice
+    pedalKeyDown(event->key(), event->modifiers());
 }
 
 void TfrmZelkMain::keyReleaseEvent(QKeyEvent *event)
 {
     if (event->isAutoRepeat())
         return;
+    if (m_hooked && isHookKey(event->key()))
+        return;
+    pedalKeyUp(event->key(), event->modifiers());
+}
+
+void TfrmZelkMain::pedalKeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (m_pendingRelease.isActive() && m_pendingReleaseKey == key) {
+        // The release just before was the key's auto-repeat, not the pedal let go.
+        m_pendingRelease.stop();
+        return;
+    }
     flushPendingRelease();
-    if (event->key() != Qt::Key_F12 && event->key() != Qt::Key_Alt) {
-        m_selection.FormKeyUp(event->key(), event->modifiers());
+    m_selection.FormKeyDown(key, modifiers);
+}
+
+void TfrmZelkMain::pedalKeyUp(int key, Qt::KeyboardModifiers modifiers)
+{
+    flushPendingRelease();
+    if (key != Qt::Key_F12 && key != Qt::Key_Alt) {
+        m_selection.FormKeyUp(key, modifiers);
         return;
     }
     // X repeats a held key as release and press pairs, which Qt does not always recognise
     // when the window is busy; a release only counts once no press of the key follows it.
-    m_pendingReleaseKey = event->key();
-    m_pendingReleaseModifiers = event->modifiers();
+    m_pendingReleaseKey = key;
+    m_pendingReleaseModifiers = modifiers;
     m_pendingRelease.start();
+}
+
+void TfrmZelkMain::onMinimizeRequested()
+{
+    // A list pushed while the pedal rests on a face must not take the drum away under the
+    // user's foot; the selection hides the window itself when it ends.
+    if (m_selection.selectionInProgress())
+        return;
+    m_selection.MinimizeTimer.start();
 }
 
 void TfrmZelkMain::flushPendingRelease()
@@ -377,6 +424,7 @@ void TfrmZelkMain::rebuildPopupMenu()
 
 void TfrmZelkMain::onCallListRebuilt()
 {
+    m_selection.keepFrontEntry();
     rebuildPopupMenu();
     BuildNameTextures(m_callList.items(), m_pictures);
     m_selection.LastFrame = -1.0;
@@ -422,6 +470,10 @@ void TfrmZelkMain::setTrayImage(int image)
 
 void TfrmZelkMain::openServerSettings()
 {
+    // F10 reaches the window while boxes are open too; the dialog, or a box waiting for an
+    // answer, stays as it is.
+    if (QApplication::activeModalWidget() || (m_admin && m_admin->isDialogVisible()))
+        return;
     openAdmin(true);
 }
 

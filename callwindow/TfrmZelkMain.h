@@ -56,6 +56,7 @@ Q_SIGNALS:
     void closedForGood();
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -79,6 +80,10 @@ private:
     void redraw();
     void openAdmin(bool serverTab);
     void flushPendingRelease();
+    // The pedal's keys, from the hook or, without one, from the window's own key events.
+    void pedalKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void pedalKeyUp(int key, Qt::KeyboardModifiers modifiers);
+    void onMinimizeRequested();
 
     // SelectionHost
     bool isConnected() const override;

@@ -1,5 +1,7 @@
 #include "keyhook/HookWindows.h"
 
+#include "keyhook/PedalKeyEvent.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 
@@ -31,9 +33,15 @@ QWindow *HookTarget::window()
 void HookTarget::deliver(const HookKeyEvent &event)
 {
     QWindow *target = window();
-    if (!target || QGuiApplication::focusWindow() == target)
+    if (!target || event.key == Qt::Key_unknown)
         return;
-    QCoreApplication::postEvent(target, makeKeyEvent(event).release());
+    // Always, focused or not: the window takes these keys from the hook alone, and a key the
+    // hook takes from the other programs never reaches the window as a real key either.
+    // The state from before the event, with Alt's own key applied as Qt shows it for real keys.
+    Qt::KeyboardModifiers modifiers = event.modifiers;
+    if (event.key == Qt::Key_Alt)
+        modifiers.setFlag(Qt::AltModifier, event.press);
+    QCoreApplication::postEvent(target, new PedalKeyEvent(event.press, event.key, modifiers));
 }
 
 } // namespace zelk

@@ -21,8 +21,8 @@ public:
     WId id() const { return m_id; }
     QWindow *window();
 
-    // Posts the key to the window on its thread, unless the window has Qt's focus (the
-    // real key reaches it then) or it no longer exists.
+    // Posts the key to the window on its thread as a PedalKeyEvent, which modal boxes do not
+    // block; nothing when the window no longer exists.
     void deliver(const HookKeyEvent &event);
 
 private:

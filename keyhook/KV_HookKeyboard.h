@@ -5,13 +5,14 @@
  *
  * It lets the foot pedal reach the calling window while that window is hidden, minimised or
  * behind other programs. On X11 it watches the keys of the whole display (XInput2 raw key
- * events on the root window, through a display connection of its own); it takes nothing from
- * other programs. Every press and release of F12, F10 and Alt is posted to the hooked window
- * as an ordinary QKeyEvent (Qt::Key_F12, Qt::Key_F10, Qt::Key_Alt) carrying the Shift,
- * Control and Alt state the way Qt reports real keys: F12 pressed while Alt is held carries
- * Qt::AltModifier, Alt's own press carries Qt::AltModifier and its release does not. A
- * release of a key that is not down is dropped. Nothing is posted while the window already
- * has Qt's keyboard focus: it receives the real keys then, so no key arrives twice.
+ * events on the root window, through a display connection of its own). Every press and release
+ * of F12, F10 and Alt is posted to the hooked window as a zelk::PedalKeyEvent
+ * (keyhook/PedalKeyEvent.h: Qt::Key_F12, Qt::Key_F10, Qt::Key_Alt) carrying the Shift, Control
+ * and Alt state the way Qt reports real keys: F12 pressed while Alt is held carries
+ * Qt::AltModifier, Alt's own press carries Qt::AltModifier and its release does not. A release
+ * of a key that is not down is dropped. The event is not an input event, so a modal box does
+ * not hold it back; it is posted whether or not the window has the focus, and the window takes
+ * these three keys from the hook alone.
  *
  * The window handle is the native window id as Qt gives it: QWindow::winId() or
  * QWidget::winId() (the X window id on X11), passed as KVWindowHandle. The window must be a

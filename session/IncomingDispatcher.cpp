@@ -113,7 +113,9 @@ void IncomingDispatcher::rebuildCallList(QString &text)
     const auto cut = take(text, u"RETCALLLIST", u'~');
     if (!cut)
         return; // an unclosed list is never read as an empty one
-    m_callList.rebuild(parseCallList(*cut));
+    const QList<msg::CallListRecord> records = parseCallList(*cut);
+    Q_EMIT callListAboutToBeRebuilt();
+    m_callList.rebuild(records);
     Q_EMIT callListRebuilt();
 
     if (!m_callList.items().isEmpty()) {

@@ -32,6 +32,8 @@ public:
     void DispatchIncoming(QString text);
 
 Q_SIGNALS:
+    // FZELKCallList is about to be replaced; its items are still the old ones.
+    void callListAboutToBeRebuilt();
     // FZELKCallList and the menu were rebuilt: new face pictures, repaint, new menu.
     void callListRebuilt();
     // A non-empty list arrived while the dialog is hidden: the window hides itself soon.

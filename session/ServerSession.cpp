@@ -213,6 +213,10 @@ void ServerSession::ClientSocket1Disconnect()
 
 void ServerSession::ClientSocket1Error(QAbstractSocket::SocketError error)
 {
+    // The server closing the connection is a disconnect: the disconnect handler follows and
+    // does what a loss needs; a second countdown or a question would be wrong.
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return;
     Q_EMIT connectionActiveChanged(isOpen());
     if (ReconnectAllowed) {
         // A refused version stays refused until the settings are saved again.
@@ -222,8 +226,8 @@ void ServerSession::ClientSocket1Error(QAbstractSocket::SocketError error)
     }
     const int answer = AskYesNo(u"Det gick inte att ansluta till "_s + m_hostName + m_address + u" på port "_s
                                 + QString::number(m_port) + u"!\n\nFelkoden är: "_s
-                                + QString::number(windowsSocketErrorCode(error)) + u" ("_s
-                                + ClientSocket1.errorString() + u")\n\nRedigera serverinställningarna?"_s);
+                                + QString::number(windowsSocketErrorCode(error))
+                                + u"\n\nRedigera serverinställningarna?"_s);
     if (answer == kAnswerYes && m_dialog)
         m_dialog->openServerSettings();
 }

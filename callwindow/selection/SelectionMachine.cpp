@@ -4,6 +4,7 @@
 #include "common/Settings.h"
 
 #include <cmath>
+#include <utility>
 #include <exception>
 
 using namespace Qt::StringLiterals;
@@ -49,9 +50,13 @@ bool SelectionMachine::RemoteMode() const
     return (IsRemoteSession() && TerminalServerEnabled) || EmulateTerminalServer;
 }
 
-bool SelectionMachine::continuousMode() const
+void SelectionMachine::readSelectionSwitches()
 {
-    return readIntSetting(keys::SelectMode, defaults::SelectMode) == 1;
+    const bool outer = std::exchange(m_readingSwitches, true);
+    m_selectMode = readIntSetting(keys::SelectMode, defaults::SelectMode);
+    m_sayCallingName = readBoolSetting(keys::SayCallingName, defaults::SayCallingName);
+    m_sayCallingInfo = readBoolSetting(keys::SayCallingInfo, defaults::SayCallingInfo);
+    m_readingSwitches = outer;
 }
 
 void SelectionMachine::LoadSelectionSettings()
@@ -73,6 +78,8 @@ void SelectionMachine::LoadSelectionSettings()
     if (frameRate == defaults::FrameRate)
         WriteSetting(keys::FrameRate, QString::number(defaults::FrameRate));
 
+    readSelectionSwitches();
+
     if (RemoteMode()) {
         DXTimer.setInterval(kRemoteFrameMs);
         FrameRate = DXTimer.interval() / (FrameRate * 100);
@@ -81,6 +88,37 @@ void SelectionMachine::LoadSelectionSettings()
 }
 
 void SelectionMachine::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (m_readingSwitches) {
+        m_deferredKeys.append({true, key, modifiers});
+        return;
+    }
+    keyDown(key, modifiers);
+    replayDeferredKeys();
+}
+
+void SelectionMachine::FormKeyUp(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (m_readingSwitches) {
+        m_deferredKeys.append({false, key, modifiers});
+        return;
+    }
+    keyUp(key, modifiers);
+    replayDeferredKeys();
+}
+
+void SelectionMachine::replayDeferredKeys()
+{
+    while (!m_deferredKeys.isEmpty() && !m_readingSwitches) {
+        const KeyEvent event = m_deferredKeys.takeFirst();
+        if (event.down)
+            keyDown(event.key, event.modifiers);
+        else
+            keyUp(event.key, event.modifiers);
+    }
+}
+
+void SelectionMachine::keyDown(int key, Qt::KeyboardModifiers modifiers)
 {
     const bool alt = modifiers.testFlag(Qt::AltModifier);
     if (key == Qt::Key_F10 && modifiers == Qt::NoModifier)
@@ -100,8 +138,8 @@ void SelectionMachine::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
         return;
 
     MinimizeTimer.stop();
-    const bool continuous = continuousMode();
-    if (continuous)
+    readSelectionSwitches();
+    if (continuousMode())
         AutoSelectTimer.stop();
     if (AutoSelectTimer.isActive()) {
         ++CurrentFrame;
@@ -130,7 +168,7 @@ void SelectionMachine::endSelection()
     MinimizeTimer.start();
 }
 
-void SelectionMachine::FormKeyUp(int key, Qt::KeyboardModifiers modifiers)
+void SelectionMachine::keyUp(int key, Qt::KeyboardModifiers modifiers)
 {
     const bool wasClicked = AltF12Clicked;
     if (key == Qt::Key_F12 || (AltF12Clicked && modifiers.testFlag(Qt::AltModifier)))
@@ -214,7 +252,7 @@ bool SelectionMachine::AdvanceSelection()
         }
         refillBackFace();
         if (continuous) {
-            if (readBoolSetting(keys::SayCallingName, defaults::SayCallingName)) {
+            if (m_sayCallingName) {
                 const int index = entryOnFace(CurrentFrame);
                 if (index >= 0 && index < m_callList.items().size()) {
                     const QString name = m_callList.items()[index].CallNamn;
@@ -249,7 +287,7 @@ void SelectionMachine::refillBackFace()
 
 void SelectionMachine::AnnounceFace()
 {
-    if (!readBoolSetting(keys::SayCallingName, defaults::SayCallingName))
+    if (!m_sayCallingName)
         return;
     const int index = entryOnFace(CurrentFrame);
     if (index < 0 || index >= m_callList.items().size())
@@ -279,7 +317,7 @@ void SelectionMachine::CallEntry(int index, bool updateMenu)
         m_callList.UpdateMenuCaption(item);
         m_host.menuChanged();
     }
-    if (readBoolSetting(keys::SayCallingInfo, defaults::SayCallingInfo)) {
+    if (m_sayCallingInfo) {
         const QString text = called ? u"Kallar på "_s + name : name + u" bekräftad!"_s;
         sayIgnoringErrors([&] { m_host.say(text, 1); });
     }
@@ -288,12 +326,38 @@ void SelectionMachine::CallEntry(int index, bool updateMenu)
 void SelectionMachine::KallaViaPopupMeny(qint32 tag)
 {
     NameTimer.stop();
+    readSelectionSwitches();
     const TZELKCallList &items = m_callList.items();
     for (qsizetype i = 0; i < items.size(); ++i) {
         if (items[i].CallLOPNR == tag) {
             CallEntry(static_cast<int>(i), false);
             return;
         }
+    }
+}
+
+void SelectionMachine::rememberFrontEntry()
+{
+    m_frontNumber.reset();
+    const int index = entryOnFace(CurrentFrame);
+    if (selectionInProgress() && index >= 0 && index < m_callList.items().size())
+        m_frontNumber = m_callList.items()[index].CallLOPNR;
+}
+
+void SelectionMachine::keepFrontEntry()
+{
+    const std::optional<qint32> number = std::exchange(m_frontNumber, std::nullopt);
+    if (!number || !selectionInProgress() || CurrentFrame < 1 || CurrentFrame > kDrumFaces)
+        return;
+    const TZELKCallList &items = m_callList.items();
+    const auto count = static_cast<int>(items.size());
+    for (int index = 0; index < count; ++index) {
+        if (items[index].CallLOPNR != *number)
+            continue;
+        // The neighbours follow in list order, as if the drum had turned to it.
+        for (int face = 1; face <= kDrumFaces; ++face)
+            m_callList.setFace(face, ((index + face - CurrentFrame) % count + count) % count);
+        return;
     }
 }
 

@@ -3,8 +3,11 @@
 #include "callwindow/drum/DrumTick.h"
 #include "session/CallListModel.h"
 
+#include <QList>
 #include <QObject>
 #include <QTimer>
+
+#include <optional>
 
 namespace zelk {
 
@@ -67,9 +70,30 @@ public:
     bool TerminalServerEnabled = true;
 
     bool RemoteMode() const;
-    bool continuousMode() const; // "SelectMode" 1, read at each use
+    // "SelectMode" 1, as read when the pedal last went down.
+    bool continuousMode() const { return m_selectMode == 1; }
+    // The pedal is held, or a single-click selection waits for its time to run out.
+    bool selectionInProgress() const { return AltF12Clicked || AutoSelectTimer.isActive(); }
+
+    // A new call list is about to replace the old one: the entry on the front face, by its
+    // number, stays in front afterwards when the list still holds it and a selection runs.
+    void rememberFrontEntry();
+    void keepFrontEntry();
 
 private:
+    struct KeyEvent
+    {
+        bool down;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+    };
+
+    void keyDown(int key, Qt::KeyboardModifiers modifiers);
+    void keyUp(int key, Qt::KeyboardModifiers modifiers);
+    void replayDeferredKeys();
+    // The switches a selection works with, read once per press: a value changed on the
+    // server takes effect at the next press, and no frame tick waits for the server.
+    void readSelectionSwitches();
     void startSelection();
     void endSelection();
     void refillBackFace();
@@ -77,6 +101,14 @@ private:
 
     CallListModel &m_callList;
     SelectionHost &m_host;
+    int m_selectMode = 1;
+    bool m_sayCallingName = false;
+    bool m_sayCallingInfo = false;
+    // Reading the switches may wait for the server with the event loop running; keys that
+    // arrive meanwhile are handled, in order, once the press that read them is through.
+    bool m_readingSwitches = false;
+    QList<KeyEvent> m_deferredKeys;
+    std::optional<qint32> m_frontNumber;
 };
 
 } // namespace zelk

@@ -183,6 +183,7 @@ void TfrmZELKcommon::UpdateSocketConnect()
     try {
         const QString fileName = programFileName();
         const int own = versionNumber(m_ownVersion.isEmpty() ? TCEVersionInfo().ProductVersion : m_ownVersion);
+        m_ownVersionNumber = own;
         const int wanted = settingToInt(ReadSetting(keys::checkVersion(fileName)), own);
         m_wantedVersion = wanted;
         UpdateSocket.write(toCodePage(msg::getServerVersion(GetClientName(), ClientType)));
@@ -213,7 +214,10 @@ void TfrmZELKcommon::UpdateSocketConnect()
         m_downloadWanted = true;
         UpdateSocket.write(toCodePage(msg::getNewClient(fileName, GetClientName(), ClientType)));
     } catch (const std::exception &e) {
-        ShowError(u"Error in UpdateSocketConnect!\n\n"_s + exceptionText(e));
+        // The box must not hold up the connect handler the check runs in.
+        ShowErrorNoWait(u"Error in UpdateSocketConnect!\n\n"_s + exceptionText(e));
+        m_updateFailed = true;
+        wakeWaits();
     }
 }
 
@@ -230,7 +234,7 @@ void TfrmZELKcommon::UpdateSocketRead()
         }
     } catch (const std::exception &e) {
         m_receiver.reset();
-        ShowError(u"Error in UpdateSocketRead!\n\n"_s + exceptionText(e));
+        ShowErrorNoWait(u"Error in UpdateSocketRead!\n\n"_s + exceptionText(e));
     }
 }
 
@@ -275,14 +279,16 @@ void TfrmZELKcommon::handleTextReply(const QString &received)
 
     const qsizetype error = reply.indexOf(kErrorReply);
     if (error >= 0 && !reply.contains(u"ERROR: 001"))
-        ShowError(u"Servern svarade med följande fel: "_s + reply.mid(error + kErrorReply.size() + 1).trimmed());
+        ShowErrorNoWait(u"Servern svarade med följande fel: "_s + reply.mid(error + kErrorReply.size() + 1).trimmed());
 }
 
 bool TfrmZELKcommon::startNewVersion(const QString &file)
 {
-    // The program never hands over to its own file: that would start it over and over.
-    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
-    if (!self.isEmpty() && QFileInfo(file).canonicalFilePath() == self) {
+    // Only a copy newer than the running program is started: one that is not would hand over
+    // to itself again and again. The running program may well be the copy in the data folder,
+    // started by an earlier update; its file then holds the newer version by now.
+    TCEVersionInfo info;
+    if (!info.GetInfo(file) || versionNumber(info.ProductVersion) <= m_ownVersionNumber) {
         failUpdate(u"Den nya versionen kunde inte startas: "_s + QDir::toNativeSeparators(file));
         return false;
     }
@@ -296,13 +302,19 @@ bool TfrmZELKcommon::startNewVersion(const QString &file)
 
 void TfrmZELKcommon::failUpdate(const QString &message)
 {
+    // The check ends at once; the box waits for the user while the client registers and works.
     m_updateFailed = true;
     wakeWaits();
-    ShowError(message);
+    ShowErrorNoWait(message);
 }
 
 void TfrmZELKcommon::UpdateSocketError(QAbstractSocket::SocketError error)
 {
+    // The update server closing its end after its answer is a disconnect, not a failure.
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        wakeWaits();
+        return;
+    }
     ShowPointBalloon(u"Error in UpdateSocket: "_s + QString::number(windowsSocketErrorCode(error)), desktopCentre());
     wakeWaits();
 }

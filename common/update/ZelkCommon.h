@@ -104,6 +104,7 @@ private:
     bool m_updateConnected = false;
     bool m_downloadWanted = false; // GETNEWCLIENT was sent and its answer is still awaited
     int m_wantedVersion = 0;
+    int m_ownVersionNumber = 0;
     QList<QEventLoop *> m_waits;
 
     SleepWakePolicy m_powerPolicy;

@@ -5,8 +5,10 @@
 //   ready <window id>            at start
 //   hook 1|0, unhook, front 1|0  after each command
 //   focus <0|1>                  when the widget's window gains or loses Qt's focus
-//   key <press|release> <F12|F10|Alt|other> <modifiers|-> <real|posted>
+//   key <press|release> <F12|F10|Alt|other> <modifiers|-> posted   for the hook's pedal events
+//   real <press|release> <F12|F10|Alt|other> <modifiers|->          for key events of the window
 #include "keyhook/KV_HookKeyboard.h"
+#include "keyhook/PedalKeyEvent.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -57,14 +59,23 @@ QString modifierNames(Qt::KeyboardModifiers modifiers)
 class ProbeWindow : public QWidget
 {
 protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() != zelk::PedalKeyEvent::kType)
+            return QWidget::event(event);
+        const auto *pedal = static_cast<const zelk::PedalKeyEvent *>(event);
+        const QStringList words{u"key"_s, pedal->isPress() ? u"press"_s : u"release"_s, keyName(pedal->key()),
+                                modifierNames(pedal->modifiers()), u"posted"_s};
+        report(words.join(u' '));
+        return true;
+    }
     void keyPressEvent(QKeyEvent *event) override { record(u"press"_s, event); }
     void keyReleaseEvent(QKeyEvent *event) override { record(u"release"_s, event); }
 
 private:
     static void record(const QString &what, QKeyEvent *event)
     {
-        report(u"key "_s + what + u' ' + keyName(event->key()) + u' ' + modifierNames(event->modifiers())
-               + (event->spontaneous() ? u" real"_s : u" posted"_s));
+        report(u"real "_s + what + u' ' + keyName(event->key()) + u' ' + modifierNames(event->modifiers()));
         event->accept();
     }
 };
