@@ -4,11 +4,14 @@
 #include "common/Identity.h"
 #include "common/Registry.h"
 #include "common/Settings.h"
+#include "keyhook/PedalKeyEvent.h"
+#include "protocol/Messages.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +34,8 @@ private Q_SLOTS:
     void missingHookLibrary_isReported();
     void closeButton_hidesAndAvslutaEnds();
     void menuWhileDisconnected_onlyAvslutaEnabled();
+    void pedal_worksWhileAModalBoxIsOpen();
+    void pushedCallList_doesNotHideARunningSelection();
 
 private:
     std::unique_ptr<TfrmZelkMain> makeWindow(const QStringList &arguments);
@@ -146,6 +151,72 @@ void TestCallingWindow::menuWhileDisconnected_onlyAvslutaEnabled()
     QCOMPARE(actions[1]->text(), u"Version: 1.10.4"_s);
     QVERIFY(!actions[1]->isEnabled());
     QVERIFY(actions[2]->isEnabled());
+}
+
+namespace {
+
+QString callList(const QList<qint32> &numbers)
+{
+    QList<msg::CallListRecord> records;
+    for (qint32 number : numbers) {
+        msg::CallListRecord r;
+        r.CallNamn = u"Resurs %1"_s.arg(number);
+        r.CallLOPNR = number;
+        records << r;
+    }
+    return msg::retCallList(records);
+}
+
+void postPedal(QWidget *window, bool press, int key, Qt::KeyboardModifiers modifiers)
+{
+    QCoreApplication::postEvent(window->windowHandle(), new PedalKeyEvent(press, key, modifiers));
+}
+
+} // namespace
+
+void TestCallingWindow::pedal_worksWhileAModalBoxIsOpen()
+{
+    auto window = makeWindow({});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->session().dispatcher().DispatchIncoming(callList({1, 2, 3}));
+    window->hide();
+
+    // A box waits for the user (as a server error would); the hook's keys still get through.
+    QMessageBox box(QMessageBox::Information, u"Information"_s, u"Servern svarade med följande fel: x"_s);
+    bool pressedDuringBox = false;
+    bool f10OpenedNothing = false;
+    QTimer::singleShot(0, &box, [&] {
+        postPedal(window.get(), true, Qt::Key_Alt, Qt::AltModifier);
+        postPedal(window.get(), true, Qt::Key_F12, Qt::AltModifier);
+        QTimer::singleShot(50, &box, [&] {
+            pressedDuringBox = window->selection().AltF12Clicked && window->selection().DXTimer.isEnabled()
+                               && window->isVisible();
+            postPedal(window.get(), true, Qt::Key_F10, Qt::NoModifier);
+            QTimer::singleShot(50, &box, [&] {
+                f10OpenedNothing = QApplication::activeModalWidget() == &box;
+                box.done(QMessageBox::Ok);
+            });
+        });
+    });
+    box.exec();
+    QVERIFY(pressedDuringBox);
+    QVERIFY(f10OpenedNothing);
+}
+
+void TestCallingWindow::pushedCallList_doesNotHideARunningSelection()
+{
+    auto window = makeWindow({});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->session().dispatcher().DispatchIncoming(callList({1, 2, 3}));
+    QVERIFY(window->selection().MinimizeTimer.isActive()); // a list at rest hides the window soon
+    window->selection().MinimizeTimer.stop();
+
+    window->selection().FormKeyDown(Qt::Key_F12, Qt::AltModifier);
+    window->session().dispatcher().DispatchIncoming(callList({3, 1, 2}));
+    QVERIFY(!window->selection().MinimizeTimer.isActive());
+    QVERIFY(window->isVisible());
 }
 
 QTEST_MAIN(TestCallingWindow)

@@ -72,6 +72,9 @@ private Q_SLOTS:
     void releaseBeforeFirstTick_callsNothing();
     void callingTwice_togglesAndMenuFollows();
     void popupMenu_callsWithoutCaptionChange();
+    void switches_takeEffectAtTheNextPress();
+    void pushedList_keepsTheFrontEntryInFront_data();
+    void pushedList_keepsTheFrontEntryInFront();
 
 private:
     void loadList(int count);
@@ -355,6 +358,69 @@ void TestSelection::popupMenu_callsWithoutCaptionChange()
     QCOMPARE(m_host->calls, QList<qint32>{102});
     QVERIFY(m_model->items()[2].IsCalled);
     QCOMPARE(m_model->menu()[2].caption, u"Namn 2"_s);
+}
+
+void TestSelection::switches_takeEffectAtTheNextPress()
+{
+    // Read when the pedal goes down, not at each tick: a change during a selection waits for
+    // the next press, and no tick asks the settings store.
+    press();
+    m_machine->AdvanceSelection();
+    WriteSetting(keys::SelectMode, u"2"_s);
+    WriteSetting(keys::SayCallingName, u"-1"_s);
+    turnTo(2);
+    QVERIFY(m_host->spoken.isEmpty());
+    release();
+    QCOMPARE(m_host->calls, QList<qint32>{101});
+    QVERIFY(!m_machine->AutoSelectTimer.isActive());
+
+    press(); // single click now
+    QVERIFY(m_machine->AdvanceSelection());
+    m_machine->AnnounceFace();
+    QCOMPARE(m_host->spoken, QStringList{u"0|Namn 0"_s});
+    release();
+    QVERIFY(m_machine->AutoSelectTimer.isActive());
+}
+
+void TestSelection::pushedList_keepsTheFrontEntryInFront_data()
+{
+    QTest::addColumn<QList<qint32>>("newList");
+    QTest::addColumn<qint32>("called");
+    // The drum rests on face 2 (number 101) when the server pushes a new list.
+    QTest::newRow("reordered, longer") << QList<qint32>{102, 100, 105, 101, 104} << 101;
+    QTest::newRow("shorter") << QList<qint32>{101} << 101;
+    // Gone from the list: whatever the face shows now is what the user sees and calls.
+    QTest::newRow("front entry gone") << QList<qint32>{200, 201, 202} << 201;
+}
+
+void TestSelection::pushedList_keepsTheFrontEntryInFront()
+{
+    QFETCH(QList<qint32>, newList);
+    QFETCH(qint32, called);
+    press();
+    turnTo(2);
+    QVERIFY(m_machine->selectionInProgress());
+
+    QList<msg::CallListRecord> records;
+    for (qint32 number : newList) {
+        msg::CallListRecord r;
+        r.CallNamn = u"Namn %1"_s.arg(number);
+        r.CallLOPNR = number;
+        records << r;
+    }
+    m_machine->rememberFrontEntry();
+    m_model->rebuild(records);
+    m_machine->keepFrontEntry();
+
+    const int front = m_model->faces()[2];
+    QCOMPARE(m_model->items()[front].CallLOPNR, called);
+    // The neighbours follow in list order.
+    const auto count = static_cast<int>(newList.size());
+    QCOMPARE(m_model->faces()[3], (front + 1) % count);
+    QCOMPARE(m_model->faces()[1], (front - 1 + count) % count);
+    release();
+    QCOMPARE(m_host->calls, QList<qint32>{called});
+    QVERIFY(!m_machine->selectionInProgress());
 }
 
 QTEST_GUILESS_MAIN(TestSelection)
