@@ -24,12 +24,18 @@ public:
 class RecordingPrompts final : public zelk::UserPrompts
 {
 public:
-    QStringList errors;
+    QStringList errors;          // every box, waiting or not
+    QStringList errorsNotWaited; // the boxes shown without waiting for the user
     QStringList questions;
     QStringList balloons;
     int answer = zelk::kAnswerYes;
 
     void showError(const QString &text) override { errors.append(text); }
+    void showErrorNoWait(const QString &text) override
+    {
+        errors.append(text);
+        errorsNotWaited.append(text);
+    }
     int askYesNo(const QString &text) override
     {
         questions.append(text);
