@@ -2,6 +2,7 @@
 #include "app/SessionEnd.h"
 #include "admin/TfrmSystreg.h"
 #include "app/SingleInstance.h"
+#include "app/StallWatchdog.h"
 #include "callwindow/TfrmZelkMain.h"
 #include "common/Identity.h"
 #include "common/Settings.h"
@@ -18,6 +19,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -37,6 +39,9 @@ int zelk::runClient(int argc, char *argv[])
         std::printf("%s %s\n", ZELK_PRODUCT_NAME, ZELK_PRODUCT_VERSION);
         return 0;
     }
+
+    // Only when ZELK_STALL_REPORT asks for it: how long the event loop ever kept events waiting.
+    const std::unique_ptr<zelk::StallWatchdog> watchdog = zelk::StallWatchdog::fromEnvironment();
 
     zelk::installSwedishTranslations(app);
     zelk::WidgetPrompts prompts;
