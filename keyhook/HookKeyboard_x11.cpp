@@ -10,6 +10,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
+#include <X11/keysym.h>
 
 using namespace Qt::StringLiterals;
 
@@ -73,6 +74,13 @@ Window toXWindow(WId id)
     return static_cast<Window>(id);
 }
 
+// A passive grab matches the modifier state exactly, so Alt+F12 is grabbed once for every
+// combination of the lock keys that may be on: Caps Lock, Num Lock (Mod2) and Scroll Lock,
+// which keymaps usually put on Mod5 or leave unmapped.
+constexpr unsigned int kLockVariants[] = {0, LockMask, Mod2Mask, Mod5Mask,
+                                          LockMask | Mod2Mask, LockMask | Mod5Mask, Mod2Mask | Mod5Mask,
+                                          LockMask | Mod2Mask | Mod5Mask};
+
 } // namespace
 
 X11KeyboardHook *X11KeyboardHook::create(WId window, QString *error, QObject *parent)
@@ -115,6 +123,10 @@ X11KeyboardHook *X11KeyboardHook::create(WId window, QString *error, QObject *pa
         XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
 
         hook->loadKeyRoles();
+        if (!trap.failed() && !hook->grabPedalCombination()) {
+            qWarning("KV_HookKeyboard: another program holds Alt+F12; the pedal is watched, but that "
+                     "program gets its keys too");
+        }
         // Alt held down before the hook came up still counts for the keys that follow.
         std::array<char, 32> keymap{};
         XQueryKeymap(display, keymap.data());
@@ -144,6 +156,7 @@ X11KeyboardHook::X11KeyboardHook(Display *display, int xiOpcode, WId window, QOb
 
 X11KeyboardHook::~X11KeyboardHook()
 {
+    ungrabPedalCombination();
     delete m_notifier; // before its socket closes
     XCloseDisplay(m_display);
 }
@@ -158,6 +171,53 @@ void X11KeyboardHook::loadKeyRoles()
         const KeySym keysym = XkbKeycodeToKeysym(m_display, static_cast<KeyCode>(keycode), 0, 0);
         const auto sym = static_cast<quint32>(keysym);
         m_decoder.setKeyRole(static_cast<quint32>(keycode), roleForKeysym(sym), sym);
+    }
+}
+
+bool X11KeyboardHook::grabPedalCombination()
+{
+    const KeyCode keycode = XKeysymToKeycode(m_display, XK_F12);
+    if (keycode == 0)
+        return true; // no F12 on this keyboard: nothing to take
+    m_grabDisplay = XOpenDisplay(nullptr);
+    if (!m_grabDisplay)
+        return false;
+    const Window root = DefaultRootWindow(m_grabDisplay);
+    bool refused = false;
+    {
+        XErrorTrap trap(m_grabDisplay);
+        for (unsigned int locks : kLockVariants)
+            XGrabKey(m_grabDisplay, keycode, Mod1Mask | locks, root, False, GrabModeAsync, GrabModeAsync);
+        refused = trap.failed(); // BadAccess: someone else holds the combination
+    }
+    if (refused) {
+        XCloseDisplay(m_grabDisplay); // gives back whatever part we got
+        m_grabDisplay = nullptr;
+        return false;
+    }
+    m_grabbedKeycodes.append(keycode);
+    // The grabbed keys arrive on that connection as well; nobody needs them there.
+    m_grabNotifier = new QSocketNotifier(ConnectionNumber(m_grabDisplay), QSocketNotifier::Read, this);
+    connect(m_grabNotifier, &QSocketNotifier::activated, this, &X11KeyboardHook::discardGrabbedKeys);
+    return true;
+}
+
+void X11KeyboardHook::discardGrabbedKeys()
+{
+    while (m_grabDisplay && XPending(m_grabDisplay) > 0) {
+        XEvent event;
+        XNextEvent(m_grabDisplay, &event);
+    }
+}
+
+void X11KeyboardHook::ungrabPedalCombination()
+{
+    delete m_grabNotifier; // before its socket closes
+    m_grabNotifier = nullptr;
+    m_grabbedKeycodes.clear();
+    if (m_grabDisplay) {
+        XCloseDisplay(m_grabDisplay); // the server drops the connection's grabs with it
+        m_grabDisplay = nullptr;
     }
 }
 

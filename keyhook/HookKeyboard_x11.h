@@ -3,6 +3,7 @@
 #include "keyhook/HookWindows.h"
 #include "keyhook/RawKeyDecoder.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -15,7 +16,9 @@ namespace zelk {
 // Watches F12, F10 and Alt on the whole X display and hands them to one window. It reads
 // XInput 2 raw key events of the master devices from the root window over a display
 // connection of its own, which a socket notifier on the user-interface thread drains; raw
-// events are copies, so other programs still get their keys.
+// events are copies, so other programs still get those keys. The pedal's own combination,
+// Alt+F12, is taken from the other programs as well (a passive grab on the root window), so
+// that the pedal never triggers whatever Alt+F12 does in the program that has the focus.
 class X11KeyboardHook : public QObject
 {
     Q_OBJECT
@@ -28,12 +31,21 @@ private:
     X11KeyboardHook(Display *display, int xiOpcode, WId window, QObject *parent);
     void loadKeyRoles();
     void readEvents();
+    // Grabs Alt+F12 with every lock-key variant, on a display connection of its own: the X
+    // server sends a grabbing client no raw events while its grab is active, and the raw
+    // events are what the pedal is read from. False when another program holds it.
+    bool grabPedalCombination();
+    void ungrabPedalCombination();
+    void discardGrabbedKeys();
 
     Display *m_display;
     int m_xiOpcode;
     HookTarget m_target;
     RawKeyDecoder m_decoder;
     QSocketNotifier *m_notifier = nullptr;
+    QList<quint32> m_grabbedKeycodes;
+    Display *m_grabDisplay = nullptr;
+    QSocketNotifier *m_grabNotifier = nullptr;
 };
 
 // Finishes bringing a window to the front on the X side, once the window is mapped: through

@@ -4,6 +4,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 namespace zelk::test {
 
@@ -82,6 +83,24 @@ bool FakeWindowManager::serve(quint64 window, long source)
     }
     XFlush(dpy);
     return d->requested;
+}
+
+ForeignPedalGrab::~ForeignPedalGrab()
+{
+    if (m_display)
+        XCloseDisplay(static_cast<Display *>(m_display));
+}
+
+bool ForeignPedalGrab::grab(const QString &display)
+{
+    Display *connection = XOpenDisplay(display.toLocal8Bit().constData());
+    if (!connection)
+        return false;
+    m_display = connection;
+    const KeyCode f12 = XKeysymToKeycode(connection, XK_F12);
+    XGrabKey(connection, f12, Mod1Mask, DefaultRootWindow(connection), False, GrabModeAsync, GrabModeAsync);
+    XSync(connection, False);
+    return f12 != 0;
 }
 
 } // namespace zelk::test

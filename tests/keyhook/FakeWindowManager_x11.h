@@ -29,4 +29,19 @@ private:
     std::unique_ptr<State> d;
 };
 
+// Another program that holds Alt+F12 (a passive grab on the root window) while it lives.
+class ForeignPedalGrab
+{
+public:
+    ForeignPedalGrab() = default;
+    ~ForeignPedalGrab();
+    ForeignPedalGrab(const ForeignPedalGrab &) = delete;
+    ForeignPedalGrab &operator=(const ForeignPedalGrab &) = delete;
+
+    bool grab(const QString &display);
+
+private:
+    void *m_display = nullptr;
+};
+
 } // namespace zelk::test

@@ -101,13 +101,15 @@ private Q_SLOTS:
     void unhookStopsDelivery();
     void foregroundTakesXFocus();
     void foregroundAsksWindowManager();
+    void combinationHeldElsewhere_isSaidAndStillWatched();
 
     void init();
     void cleanup();
 
 private:
     bool startXvfb(QString *why);
-    void startProbe();
+    // With mergedErrors the probe's standard error comes in lines() as well.
+    void startProbe(bool mergedErrors = false);
     void hook();
     void xdotool(const QStringList &arguments);
     QStringList keysUntilSentinel();
@@ -199,7 +201,7 @@ void TestKeyhookLibrary::cleanup()
     }
 }
 
-void TestKeyhookLibrary::startProbe()
+void TestKeyhookLibrary::startProbe(bool mergedErrors)
 {
     if (m_display.isEmpty())
         QSKIP(qPrintable(m_noXvfbReason));
@@ -213,7 +215,7 @@ void TestKeyhookLibrary::startProbe()
     env.remove(u"WAYLAND_DISPLAY"_s);
     m_probe = std::make_unique<QProcess>();
     m_probe->setProcessEnvironment(env);
-    m_probe->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_probe->setProcessChannelMode(mergedErrors ? QProcess::MergedChannels : QProcess::ForwardedErrorChannel);
     m_probe->start(program, {});
     QVERIFY(m_probe->waitForStarted(5000));
     m_reader = std::make_unique<LineReader>(m_probe.get());
@@ -394,6 +396,21 @@ void TestKeyhookLibrary::foregroundAsksWindowManager()
     // Qt asks as the application (source 1), which a window manager may refuse; the library
     // asks once more as a pager would (source 2), after the window manager mapped the window.
     QTRY_VERIFY_WITH_TIMEOUT(windowManager.serve(m_probeWindow.toULongLong(), 2), 5000);
+}
+
+void TestKeyhookLibrary::combinationHeldElsewhere_isSaidAndStillWatched()
+{
+    if (m_display.isEmpty())
+        QSKIP(qPrintable(m_noXvfbReason));
+    zelk::test::ForeignPedalGrab other;
+    QVERIFY(other.grab(m_display));
+    startProbe(true);
+    hook();
+    // Said before the hook reported back.
+    QCOMPARE(m_reader->lines(u"KV_HookKeyboard: another program holds Alt+F12").size(), 1);
+    xdotool({u"keydown"_s, u"alt"_s, u"keydown"_s, u"F12"_s, u"keyup"_s, u"F12"_s, u"keyup"_s, u"alt"_s});
+    QCOMPARE(keysUntilSentinel(), (QStringList{u"press Alt Alt posted"_s, u"press F12 Alt posted"_s,
+                                               u"release F12 Alt posted"_s, u"release Alt - posted"_s}));
 }
 
 QTEST_MAIN(TestKeyhookLibrary)
