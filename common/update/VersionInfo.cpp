@@ -1,5 +1,7 @@
 #include "common/update/VersionInfo.h"
 
+#include <algorithm>
+
 #include "session/SessionState.h"
 
 #include <QFile>
@@ -98,6 +100,31 @@ bool stampVersionRecord(QByteArray &image, const QString &productVersion, QStrin
 int versionNumber(QStringView version)
 {
     return versionTextNumber(version, 1000);
+}
+
+QString versionTextFor(int number, const QStringList &layouts)
+{
+    const QString digits = QString::number(number);
+    for (const QString &layout : layouts) {
+        const QStringList groups = layout.split(u'.');
+        qsizetype total = 0;
+        bool numeric = groups.size() > 1;
+        for (const QString &group : groups) {
+            total += group.size();
+            numeric = numeric && !group.isEmpty()
+                      && std::all_of(group.begin(), group.end(), [](QChar c) { return c.isDigit(); });
+        }
+        if (!numeric || total != digits.size())
+            continue;
+        QStringList parts;
+        qsizetype at = 0;
+        for (const QString &group : groups) {
+            parts.append(digits.mid(at, group.size()));
+            at += group.size();
+        }
+        return parts.join(u'.');
+    }
+    return digits;
 }
 
 TCEVersionInfo::TCEVersionInfo()

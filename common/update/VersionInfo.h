@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <QStringView>
 
@@ -36,6 +37,10 @@ bool stampVersionRecord(QByteArray &image, const QString &productVersion, QStrin
 // A version text as a number: every "." removed, the rest read as a decimal integer, 1000 when
 // that fails. Compared as plain integers, so 1.9.12 (1912) counts as newer than 1.10.4 (1104).
 int versionNumber(QStringView version);
+// The other way round, for messages: the number written with the dots of `layout` (a version
+// text with as many digits), e.g. 1106 like "1.10.4" gives "1.10.6". The plain number when
+// no layout fits.
+QString versionTextFor(int number, const QStringList &layouts);
 
 // The version information of an executable: its eleven texts and the four parts of the file
 // version. Creating it reads the running program's own record; GetInfo reads another file's.

@@ -258,8 +258,10 @@ void TfrmZELKcommon::handleNewFile(const QByteArray &bytes)
                    + DataFolder + u'!');
         break;
     case StoreResult::WrongVersion:
+        // Both as version texts: the wanted one is a number in the settings, written here
+        // with the dots of the version that came (or of the running one).
         failUpdate(u"Uppdateringsservern skickade version "_s + found + u" av programmet, men version "_s
-                   + QString::number(m_wantedVersion)
+                   + versionTextFor(m_wantedVersion, {found, TCEVersionInfo().ProductVersion})
                    + u" var begärd. Programmet fortsätter med den nuvarande versionen."_s);
         break;
     }

@@ -51,6 +51,26 @@ private Q_SLOTS:
         QVERIFY(versionNumber(u"1.10.5") > versionNumber(u"1.10.4"));
     }
 
+    void versionTextForMessages_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QStringList>("layouts");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("like the version that came") << 1105 << QStringList{u"1.10.6"_s} << u"1.10.5"_s;
+        QTest::newRow("no record: like the running one")
+            << 1105 << QStringList{u"<info not available>"_s, u"1.10.4"_s} << u"1.10.5"_s;
+        QTest::newRow("longer patch") << 11012 << QStringList{u"1.10.4"_s, u"1.10.11"_s} << u"1.10.12"_s;
+        QTest::newRow("nothing fits") << 42 << QStringList{u"1.10.4"_s} << u"42"_s;
+    }
+    void versionTextForMessages()
+    {
+        QFETCH(int, number);
+        QFETCH(QStringList, layouts);
+        QFETCH(QString, text);
+        QCOMPARE(versionTextFor(number, layouts), text);
+        QCOMPARE(versionNumber(text), number);
+    }
+
     void ipv4Address_data()
     {
         QTest::addColumn<QString>("text");
