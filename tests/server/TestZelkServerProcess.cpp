@@ -94,6 +94,7 @@ void TestZelkServerProcess::help_namesTheOptionsAndCommands()
     QCOMPARE(p.exitCode(), 0);
     const QString help = QString::fromUtf8(p.readAllStandardOutput());
     for (const char16_t *word : {u"--port", u"--listen", u"--data", u"--state", u"--update-dir", u"--quiet",
+                                 u"--input-limit", u"--idle-limit",
                                  u"coming N", u"drop", u"version TEXT"})
         QVERIFY2(help.contains(QStringView(word)), qPrintable(QString::fromUtf16(word)));
 }
@@ -106,6 +107,8 @@ void TestZelkServerProcess::badArguments_exitWithAMessage_data()
     QTest::newRow("bad port") << QStringList{u"--port"_s, u"70000"_s} << u"not a port"_s;
     QTest::newRow("bad address") << QStringList{u"--listen"_s, u"here"_s} << u"not an address"_s;
     QTest::newRow("missing update folder") << QStringList{u"--update-dir"_s, u"/nonexistent"_s} << u"no such folder"_s;
+    QTest::newRow("tiny input limit") << QStringList{u"--input-limit"_s, u"10"_s} << u"not an input limit"_s;
+    QTest::newRow("bad idle limit") << QStringList{u"--idle-limit"_s, u"soon"_s} << u"not an idle limit"_s;
 }
 
 void TestZelkServerProcess::badArguments_exitWithAMessage()
