@@ -512,6 +512,8 @@ void TfrmSystreg::onCurrentTabChanged()
 void TfrmSystreg::PageControl1Change()
 {
     QWidget *page = PageControl1->currentWidget();
+    if (page != tsClientSettings)
+        forgetResourceLists();
     if (page == tsServersettings)
         loadServerTab();
     else if (page == tsClientSettings)
@@ -550,10 +552,23 @@ void TfrmSystreg::loadClientTab()
     Edit3->setText(ClientData.FriendlyName);
     setSwatchColor(ClientData.Color);
     CallableListTarget = ListBox1;
+    forgetResourceLists();
+    m_stationCallablesAsked = !versionTextBelow(ServerVersion, kStationCallablesVersion);
     const QString clientName = GetClientName();
     sendToServer(msg::getAllCallables(clientName));
-    if (!versionTextBelow(ServerVersion, kStationCallablesVersion))
+    if (m_stationCallablesAsked)
         sendToServer(msg::getStationCallables(clientName));
+}
+
+void TfrmSystreg::forgetResourceLists()
+{
+    m_allCallablesLoaded = false;
+    m_stationCallablesLoaded = false;
+}
+
+bool TfrmSystreg::resourceListsLoaded() const
+{
+    return m_allCallablesLoaded && (!m_stationCallablesAsked || m_stationCallablesLoaded);
 }
 
 void TfrmSystreg::loadVoiceTab()
@@ -645,6 +660,14 @@ void TfrmSystreg::saveClientTab()
     } else {
         WriteSetting(keys::ClientNameUseDefault, u"0"_s);
         WriteSetting(keys::ClientName, Edit2->text());
+    }
+    // Lists that were not filled by the server during this visit of the tab would replace the
+    // server's choice for this client with whatever they hold, usually nothing.
+    if (!resourceListsLoaded()) {
+        ShowFormBalloon(u"Resurslistan sparades inte: listorna har inte hämtats från servern. "
+                        "Öppna fliken igen och försök på nytt."_s,
+                        this);
+        return;
     }
     // The name just written is the one the list is filed under.
     sendToServer(msg::postCallablesFromDialog(GetClientName(), ClientType, readList(ListBox2).numbers()));
@@ -914,6 +937,9 @@ void TfrmSystreg::applyStationCallables(const QList<qint32> &numbers)
     applyStation(all, chosen, numbers);
     writeList(ListBox1, all);
     writeList(ListBox2, chosen);
+    // Before the full list it found nothing to move, so it does not count as loaded.
+    if (m_allCallablesLoaded && PageControl1->currentWidget() == tsClientSettings)
+        m_stationCallablesLoaded = true;
 }
 
 void TfrmSystreg::applyAllCallables(const QList<msg::CallableEntry> &entries, bool olderServer,
@@ -928,6 +954,9 @@ void TfrmSystreg::applyAllCallables(const QList<msg::CallableEntry> &entries, bo
     writeList(ListBox2, chosen);
     if (olderServer)
         CallableListTarget = nullptr;
+    // "Valda resurser" was emptied: the station list has to follow again.
+    m_allCallablesLoaded = PageControl1->currentWidget() == tsClientSettings;
+    m_stationCallablesLoaded = false;
 }
 
 // --- showing and closing ------------------------------------------------------------------
@@ -935,6 +964,7 @@ void TfrmSystreg::applyAllCallables(const QList<msg::CallableEntry> &entries, bo
 void TfrmSystreg::FormClose()
 {
     CallableListTarget = nullptr;
+    forgetResourceLists();
     if (FClickedSpara && ReconnectHook) {
         // The settings just written travel over this socket too; the reconnection aborts it.
         if (ClientSocket1)

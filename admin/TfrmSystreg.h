@@ -188,6 +188,11 @@ private:
     void onCurrentTabChanged();
     void waitBeforeClosing();
 
+    // Whether both lists were filled by the server's replies during this visit of the tab;
+    // only then may "Spara" send them as this client's resource list.
+    bool resourceListsLoaded() const;
+    void forgetResourceLists();
+
     static ResourceList readList(const QListWidget *list);
     static void writeList(QListWidget *list, const ResourceList &content);
 
@@ -196,6 +201,9 @@ private:
     ColorChooser m_colorChooser;
     qint32 m_swatchColor = 0x00FFFFFF;
     bool m_inSetTabs = false;
+    bool m_stationCallablesAsked = false;
+    bool m_allCallablesLoaded = false;
+    bool m_stationCallablesLoaded = false;
 };
 
 // A spin field's value as the settings see it: text that is not a whole number counts as the

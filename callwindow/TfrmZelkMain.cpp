@@ -174,8 +174,10 @@ void TfrmZelkMain::loadBackgroundPictures()
 
 void TfrmZelkMain::readCommandLine()
 {
-    ClientData.Name = GetParamValue(u"NAME"_s, false);
-    ClientData.FriendlyName = GetParamValue(u"PLACE"_s, false);
+    // Names and values match in any letter case and come back in capitals, so a workstation
+    // registers under the same name whichever way its shortcut spells it.
+    ClientData.Name = WireSafeName(GetParamValue(u"NAME"_s));
+    ClientData.FriendlyName = GetParamValue(u"PLACE"_s);
     ClientData.Color = settingToInt(GetParamValue(u"COLOR"_s), 0);
     const bool registerauto = GetParamValue(u"AUTOREGISTER"_s) == u"1";
     m_session.setAutoRegistration(registerauto, GetParamValue(u"CALLLIST"_s));
@@ -183,7 +185,7 @@ void TfrmZelkMain::readCommandLine()
         WriteSetting(keys::ClientNameUseDefault, u"0"_s);
         WriteSetting(keys::ClientName, ClientData.Name);
     }
-    if (const QString server = GetParamValue(u"SERVERNAME"_s, false); !server.isEmpty())
+    if (const QString server = GetParamValue(u"SERVERNAME"_s); !server.isEmpty())
         WriteSetting(keys::ServerName, server);
     if (const QString port = GetParamValue(u"SERVERPORT"_s); !port.isEmpty())
         WriteSetting(keys::ServerPort, port);

@@ -2,10 +2,13 @@
 
 #include "common/Prompts.h"
 #include "common/Settings.h"
+#include "protocol/Framing.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QLocale>
 
+#include <algorithm>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -30,7 +33,34 @@ QString upperCased(const QString &text)
     return QLocale().toUpper(text);
 }
 
+// The characters that delimit fields, messages and the machine part of a settings address.
+bool isWireSeparator(QChar c)
+{
+    return c == u':' || c == u'~' || c == kFrameChar || c == u'\\';
+}
+
 } // namespace
+
+QString WireSafeName(const QString &name)
+{
+    if (!std::any_of(name.cbegin(), name.cend(), isWireSeparator))
+        return name;
+    // A device known only by its IPv6 address: the address's own colon-free spelling, as
+    // Windows writes such an address into a host name (fe80--1seth0.ipv6-literal.net).
+    const QHostAddress address(name.trimmed());
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        bool mapped = false;
+        const QHostAddress v4(address.toIPv4Address(&mapped));
+        if (mapped)
+            return v4.toString();
+        QString literal = address.toString();
+        literal.replace(u':', u'-').replace(u'%', u's');
+        return literal + u".ipv6-literal.net"_s;
+    }
+    QString safe = name;
+    std::replace_if(safe.begin(), safe.end(), isWireSeparator, QChar(u'-'));
+    return safe;
+}
 
 void setRemoteSessionInfo(const RemoteSessionInfo *info)
 {
@@ -49,6 +79,11 @@ QString GetTerminalClientName()
 }
 
 QString GetMachineName()
+{
+    return WireSafeName(machineNameAsReported());
+}
+
+QString machineNameAsReported()
 {
     const RemoteSessionInfo &info = sessionInfo();
     if (!info.isRemoteSession())
@@ -75,7 +110,8 @@ QString GetClientName()
 {
     if (ReadSettingDef(keys::ClientNameUseDefault, defaults::ClientNameUseDefault.toString()) == u"1")
         return GetMachineName() + u'_' + clientTypeSuffix(ClientType);
-    return ReadSettingDef(keys::ClientName, QString());
+    // A name typed before names were checked may still hold a separator.
+    return WireSafeName(ReadSettingDef(keys::ClientName, QString()));
 }
 
 void setCommandLineArguments(const QStringList &arguments)

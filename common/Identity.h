@@ -38,8 +38,16 @@ const RemoteSessionInfo &platformSessionInfo();
 void setRemoteSessionInfo(const RemoteSessionInfo *info);
 
 bool IsRemoteSession();
-// The computer's name, or in a remote session the name of the device the user sits at.
+// The computer's name, or in a remote session the name of the device the user sits at, in
+// the form that travels in messages (WireSafeName).
 QString GetMachineName();
+// The same name as the platform reports it, unchecked.
+QString machineNameAsReported();
+// A name that can stand in a message field and in front of a settings section: without
+// ":", "~", "¤" and "\". An IPv6 address (a remote device known by address only) takes its
+// colon-free host-name spelling "fe80--1seth0.ipv6-literal.net" (an IPv4-mapped one its IPv4
+// form); in any other name each such character becomes "-".
+QString WireSafeName(const QString &name);
 // The terminal session's client name, empty when it cannot be had.
 QString GetTerminalClientName();
 // Computed at every use: the machine name + "_Call", or the stored manual name.

@@ -1,6 +1,7 @@
 #include "common/Settings.h"
 
 #include "common/Identity.h"
+#include "common/Prompts.h"
 #include "protocol/Codepage.h"
 #include "protocol/Messages.h"
 
@@ -79,6 +80,19 @@ bool isBlank(const QString &value)
     return value.trimmed().isEmpty();
 }
 
+// The workstation's own identity. A shared value would make every workstation without
+// local settings name itself after the one desk that wrote it, so these keys live per
+// machine only, on the server as in the registry.
+bool isPerMachineOnly(const QString &section, const QString &key)
+{
+    for (const SettingKey &k : {keys::ClientName, keys::ClientNameUseDefault}) {
+        if (section.compare(k.sectionText(), Qt::CaseInsensitive) == 0
+            && key.compare(k.keyText(), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 QString sharedLookup(const QString &section, const QString &key)
 {
     // Without a connection neither query is sent; the machine name is not even worked out
@@ -89,7 +103,7 @@ QString sharedLookup(const QString &section, const QString &key)
         return kNotFound.toString();
     }
     QString value = serverQuery(msg::getIniTextPerClient(GetMachineName(), section, key));
-    if (isBlank(value))
+    if (isBlank(value) && !isPerMachineOnly(section, key))
         value = serverQuery(msg::getIniTextShared(section, key));
     if (isBlank(value))
         value = kNotFound.toString();
@@ -120,8 +134,11 @@ QString settingsRegistryPath(const QString &section)
 bool PrepareFolders()
 {
     const QString current = QDir::currentPath();
-    if (current.isEmpty())
-        return false; // "Unable to get Current path"
+    if (current.isEmpty()) {
+        // Without it no settings path can be formed; the program goes on with the defaults.
+        ShowError(u"Unable to get Current path"_s);
+        return false;
+    }
     // getcwd already spells the folder as it is on disk, without symbolic links.
     ProgramFolder = current.endsWith(u'/') ? current : current + u'/';
     RegistryFolderKey = registryFolderKeyFor(ProgramFolder);
@@ -169,7 +186,8 @@ void WriteSetting(const QString &section, const QString &key, const QString &val
     }
     if (mainSocketOpen()) {
         sendToServer(msg::setIniTextPerClient(GetMachineName(), section, key, value));
-        sendToServer(msg::setIniTextShared(section, key, value));
+        if (!isPerMachineOnly(section, key))
+            sendToServer(msg::setIniTextShared(section, key, value));
     }
 }
 

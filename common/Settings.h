@@ -28,8 +28,8 @@ extern QPointer<QAbstractSocket> MainSocket; // the calling window's server conn
 extern std::function<void(bool refresh)> ReconnectHook;
 extern std::function<void()> ReloadSettingsHook;
 
-// Computes ProgramFolder, RegistryFolderKey and DataFolder. False only when the working folder
-// cannot be determined ("Unable to get Current path"); the folders are then left unchanged.
+// Computes ProgramFolder, RegistryFolderKey and DataFolder. When the working folder cannot be
+// determined it shows "Unable to get Current path", leaves the folders unchanged and returns false.
 bool PrepareFolders();
 // The flattening of a folder into a registry key name ("/opt/zelk client/" -> "_opt_zelk_client\").
 QString registryFolderKeyFor(const QString &programFolder);
@@ -42,7 +42,9 @@ QString ReadSettingDef(const QString &section, const QString &key, const QString
 // The server only.
 QString ReadSharedSetting(const QString &section, const QString &key);
 QString ReadSharedSettingDef(const QString &section, const QString &key, const QString &def);
-// Both hives, then the server (per machine, then shared) while connected.
+// Both hives, then the server (per machine, then shared) while connected. The identity keys
+// ZELK/ClientName and ZELK/ClientNameUseDefault are never written to or read from the shared
+// section: they belong to one workstation.
 void WriteSetting(const QString &section, const QString &key, const QString &value);
 
 // Catalogue-keyed convenience forms.

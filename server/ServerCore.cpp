@@ -34,6 +34,12 @@ Outcome reply(const QString &message)
     return o;
 }
 
+// A list reply can span many reads; the envelope tells the client to collect it whole.
+Outcome envelopedReply(const QString &message)
+{
+    return reply(msg::envelope(message));
+}
+
 Outcome error(const QString &text)
 {
     Outcome o;
@@ -83,9 +89,9 @@ Outcome ServerCore::handle(const Frame &frame, ConnectionInfo &connection)
     const QByteArrayView tag = frame.tag;
     if (frame.separator == ':') {
         if (tag == "GETSERVERVERSION")
-            return getServerVersion(f, connection, false);
+            return getServerVersion(f, connection);
         if (tag == "RECONNECT")
-            return getServerVersion(f, connection, true);
+            return reconnect(f, connection);
         if (tag == "GETCALLLIST")
             return getCallList(f, connection);
         if (tag == "CALLING")
@@ -113,18 +119,36 @@ Client *ServerCore::knownClient(const QString &name, int type, bool *created)
     *created = false;
     if (Client *c = m_state.client(name))
         return c;
-    if (!m_state.autoAssign || name.isEmpty())
+    if (!m_state.autoAssign || !clientNameProblem(name).isEmpty())
         return nullptr;
     *created = true;
     return &m_state.addClient(name, type);
 }
 
-Outcome ServerCore::getServerVersion(const QStringList &f, ConnectionInfo &c, bool reconnect)
+Outcome ServerCore::getServerVersion(const QStringList &f, ConnectionInfo &c)
 {
     c.clientName = field(f, 0);
-    if (reconnect)
-        c.wantsPushes = true;
-    return reply(msg::retServerVersion(m_state.version));
+    Outcome o = reply(msg::retServerVersion(m_state.version));
+    if (const Client *client = m_state.client(c.clientName))
+        o.replies.append(clientDataMessage(*client));
+    return o;
+}
+
+// The periodic renewal of a known session: the connection belongs to the client again and
+// receives its pushed call lists. Anything sent back would make the client rebuild its list
+// (and an open settings dialog reload its tab), so nothing is.
+Outcome ServerCore::reconnect(const QStringList &f, ConnectionInfo &c)
+{
+    const QString name = field(f, 0);
+    const Client *client = m_state.client(name);
+    c.clientName = client ? client->name : name;
+    c.wantsPushes = true;
+    return {};
+}
+
+QByteArray ServerCore::clientDataMessage(const Client &client) const
+{
+    return toCodePage(msg::zelkClientData(client.name, client.place, client.color));
 }
 
 Outcome ServerCore::getCallList(const QStringList &f, ConnectionInfo &c)
@@ -138,6 +162,7 @@ Outcome ServerCore::getCallList(const QStringList &f, ConnectionInfo &c)
     c.wantsPushes = true;
     Outcome o;
     o.stateChanged = created;
+    o.replies.append(clientDataMessage(*client));
     o.replies.append(callListMessage(*client));
     return o;
 }
@@ -180,8 +205,8 @@ Outcome ServerCore::toggle(qint32 resource)
 Outcome ServerCore::registerMachine(const QStringList &f, ConnectionInfo &c)
 {
     const QString name = field(f, 0);
-    if (name.isEmpty())
-        return error(u"007 Klientnamn saknas"_s);
+    if (const QString problem = clientNameProblem(name); !problem.isEmpty())
+        return error(u"007 "_s + problem);
     Client *client = m_state.client(name);
     if (!client)
         client = &m_state.addClient(name, typeOf(f, 1));
@@ -244,7 +269,7 @@ Outcome ServerCore::getAllCallables(const QStringList &f, ConnectionInfo &c)
         list.append(msg::CallableResource{r.fullName.isEmpty() ? r.shortName : r.fullName, r.number,
                                           r.shortName, r.fullName, r.color, QString(), r.active});
     }
-    return reply(msg::retAllCallables(list));
+    return envelopedReply(msg::retAllCallables(list));
 }
 
 Outcome ServerCore::getStationCallables(const QStringList &f, ConnectionInfo &c)
@@ -255,7 +280,7 @@ Outcome ServerCore::getStationCallables(const QStringList &f, ConnectionInfo &c)
         for (const ClientResource &e : client->resources)
             numbers.append(e.number);
     }
-    return reply(msg::retStationCallables(numbers));
+    return envelopedReply(msg::retStationCallables(numbers));
 }
 
 // "machine\section:key:value" or "section:key:value"; the value is the rest of the body,

@@ -49,6 +49,8 @@ public:
 
     // RETCALLLIST for a client, inside the envelope, in the code page.
     QByteArray callListMessage(const Client &client) const;
+    // ZELKCLIENTDATA: the client's name, place and colour as registered.
+    QByteArray clientDataMessage(const Client &client) const;
     QStringList holders(qint32 resource) const;
 
     // Operations of the control channel, as another client or the resource itself would.
@@ -60,7 +62,8 @@ public:
     static QByteArray errorReply(QStringView text);
 
 private:
-    Outcome getServerVersion(const QStringList &f, ConnectionInfo &c, bool reconnect);
+    Outcome getServerVersion(const QStringList &f, ConnectionInfo &c);
+    Outcome reconnect(const QStringList &f, ConnectionInfo &c);
     Outcome getCallList(const QStringList &f, ConnectionInfo &c);
     Outcome calling(const QStringList &f, ConnectionInfo &c);
     Outcome registerMachine(const QStringList &f, ConnectionInfo &c);

@@ -79,6 +79,20 @@ bool breaksFields(const QString &text)
 
 } // namespace
 
+bool holdsNameSeparator(const QString &name)
+{
+    return breaksFields(name) || name.contains(u'\\');
+}
+
+QString clientNameProblem(const QString &name)
+{
+    if (name.trimmed().isEmpty())
+        return u"Klientnamnet saknas eller består bara av blanksteg"_s;
+    if (holdsNameSeparator(name))
+        return u"Klientnamnet får inte innehålla \":\", \"~\", \"¤\" eller \"\\\""_s;
+    return {};
+}
+
 bool Client::holds(qint32 resource) const
 {
     return entry(resource) != nullptr;
@@ -303,7 +317,11 @@ bool ServerState::loadJson(const QByteArray &json, QString *error)
         c.color = colorFromJson(v[u"color"]);
         c.number = v[u"number"].toInt(0);
         if (c.name.isEmpty()) {
-            *error = u"every client needs a name"_s;
+            *error = u"every client needs a name that is not only blanks"_s;
+            return false;
+        }
+        if (holdsNameSeparator(c.name)) {
+            *error = u"client %1: the name must not hold \"¤\", \"~\", \":\" or \"\\\""_s.arg(c.name);
             return false;
         }
         if (s.client(c.name)) {

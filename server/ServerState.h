@@ -95,6 +95,12 @@ private:
     qint32 nextClientNumber() const;
 };
 
+// A client name travels in message fields and names the client's settings: one holding a
+// field or message separator or a backslash would shift or split them.
+bool holdsNameSeparator(const QString &name);
+// Why a client name cannot be registered, as the error reply says it; empty when it can.
+QString clientNameProblem(const QString &name);
+
 // "#RRGGBB" to the wire colour 0x00BBGGRR; plain integers pass through.
 qint32 colorFromJson(const class QJsonValue &value);
 

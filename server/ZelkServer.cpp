@@ -1,6 +1,7 @@
 #include "server/ZelkServer.h"
 
 #include "protocol/Codepage.h"
+#include "server/ListenerAcceptor.h"
 #include "protocol/Messages.h"
 
 #include <QDateTime>
@@ -10,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -50,13 +52,19 @@ ServerConnection::ServerConnection(QTcpSocket *socket, int id, ZelkServer *serve
     : QObject(server)
     , m_socket(socket)
     , m_restTimer(new QTimer(this))
+    , m_idleTimer(new QTimer(this))
     , m_id(id)
     , m_server(server)
+    , m_decoder(server->m_inputLimit)
 {
     socket->setParent(this);
     m_restTimer->setSingleShot(true);
     m_restTimer->setInterval(kRestMs);
     connect(m_restTimer, &QTimer::timeout, this, [this] { process(MessageDecoder::AtRest); });
+    m_idleTimer->setSingleShot(true);
+    m_idleTimer->setInterval(server->m_idleLimitMs);
+    connect(m_idleTimer, &QTimer::timeout, this, &ServerConnection::onIdle);
+    m_idleTimer->start();
     connect(socket, &QTcpSocket::readyRead, this, &ServerConnection::onReadyRead);
     connect(socket, &QTcpSocket::disconnected, this, [this] { m_server->forget(this); });
 }
@@ -86,6 +94,20 @@ void ServerConnection::onReadyRead()
     process(MessageDecoder::MoreMayFollow);
 }
 
+// A calling client's connection is quiet for hours while it waits for pushed call lists, so
+// only a connection that never said who it is, or that holds the beginning of a message
+// it does not finish, is closed when the limit has passed.
+void ServerConnection::onIdle()
+{
+    if (m_info.clientName.isEmpty() || m_decoder.pending() > 0) {
+        m_server->logText(u"#%1 idle for %2 ms %3: disconnected"_s.arg(m_id).arg(m_idleTimer->interval())
+                              .arg(m_decoder.pending() > 0 ? u"inside a message"_s : u"without a message"_s));
+        m_socket->abort();
+        return;
+    }
+    m_idleTimer->start();
+}
+
 void ServerConnection::process(MessageDecoder::Input input)
 {
     m_restTimer->stop();
@@ -94,12 +116,15 @@ void ServerConnection::process(MessageDecoder::Input input)
         const std::optional<Frame> frame = m_decoder.next(input);
         if (!frame)
             break;
+        m_idleTimer->start(); // a complete unit arrived: the limit counts from here
         m_server->handleFrame(this, *frame);
     }
     if (!alive)
         return;
     if (m_decoder.overflowed()) {
-        m_server->logText(u"#%1 sent more than 1 MB without a complete message: disconnected"_s.arg(m_id));
+        m_server->logText(u"#%1 sent more than %2 bytes without a complete message: disconnected"_s
+                              .arg(m_id)
+                              .arg(m_server->m_inputLimit));
         m_socket->abort();
     } else if (m_decoder.pending() > 0 && input == MessageDecoder::MoreMayFollow) {
         m_restTimer->start();
@@ -111,7 +136,18 @@ ZelkServer::ZelkServer(ServerState state, QObject *parent)
     , m_core(std::move(state))
     , m_listener(new QTcpServer(this))
 {
-    connect(m_listener, &QTcpServer::newConnection, this, [this] { onNewConnection(m_listener); });
+}
+
+void ZelkServer::acceptOn(QTcpServer *listener)
+{
+    auto *acceptor = new ListenerAcceptor(listener, listener);
+    connect(acceptor, &ListenerAcceptor::accepted, this, &ZelkServer::onAccepted);
+    connect(acceptor, &ListenerAcceptor::shortageBegan, this, [this](const QString &reason) {
+        logText(u"cannot accept connections (%1): trying again every %2 ms and whenever one closes"_s.arg(reason).arg(
+            ListenerAcceptor::kRetryMs));
+    });
+    connect(acceptor, &ListenerAcceptor::shortageEnded, this, [this] { logText(u"accepting connections again"_s); });
+    m_acceptors.append(acceptor);
 }
 
 ZelkServer::~ZelkServer() = default;
@@ -121,8 +157,10 @@ bool ZelkServer::listen(const QHostAddress &address, quint16 port, QString *erro
     // A whole ward of clients reconnects at once after a restart; Qt's default backlog of
     // 50 would make the rest wait a second for the kernel's SYN retry.
     m_listener->setListenBacklogSize(kBacklog);
-    if (m_listener->listen(address, port))
+    if (m_listener->listen(address, port)) {
+        acceptOn(m_listener);
         return true;
+    }
     if (error)
         *error = m_listener->errorString();
     return false;
@@ -132,12 +170,12 @@ bool ZelkServer::listenUpdate(const QHostAddress &address, quint16 port, QString
 {
     if (!m_updateListener) {
         m_updateListener = new QTcpServer(this);
-        connect(m_updateListener, &QTcpServer::newConnection, this,
-                [this] { onNewConnection(m_updateListener); });
     }
     m_updateListener->setListenBacklogSize(kBacklog);
-    if (m_updateListener->listen(address, port))
+    if (m_updateListener->listen(address, port)) {
+        acceptOn(m_updateListener);
         return true;
+    }
     if (error)
         *error = m_updateListener->errorString();
     return false;
@@ -153,13 +191,17 @@ quint16 ZelkServer::updatePort() const
     return m_updateListener ? m_updateListener->serverPort() : 0;
 }
 
-void ZelkServer::onNewConnection(QTcpServer *listener)
+void ZelkServer::onAccepted(qintptr descriptor)
 {
-    while (QTcpSocket *socket = listener->nextPendingConnection()) {
-        auto *connection = new ServerConnection(socket, m_nextId++, this);
-        m_connections.append(connection);
-        logText(u"#%1 connected from %2"_s.arg(connection->id()).arg(connection->peer()));
+    auto socket = std::make_unique<QTcpSocket>();
+    if (!socket->setSocketDescriptor(descriptor)) {
+        logText(u"a new connection could not be set up: %1"_s.arg(socket->errorString()));
+        ListenerAcceptor::closeDescriptor(descriptor);
+        return;
     }
+    auto *connection = new ServerConnection(socket.release(), m_nextId++, this);
+    m_connections.append(connection);
+    logText(u"#%1 connected from %2"_s.arg(connection->id()).arg(connection->peer()));
 }
 
 void ZelkServer::forget(ServerConnection *connection)
@@ -170,22 +212,50 @@ void ZelkServer::forget(ServerConnection *connection)
     const int id = connection->id();
     connection->deleteLater();
     Q_EMIT connectionClosed(id);
+    // Its descriptor is free once the socket is gone; a waiting connection may take it.
+    for (ListenerAcceptor *acceptor : std::as_const(m_acceptors)) {
+        if (acceptor->waiting())
+            QTimer::singleShot(0, acceptor, &ListenerAcceptor::retryNow);
+    }
 }
 
 void ZelkServer::handleFrame(ServerConnection *connection, const Frame &frame)
 {
     ++m_messagesIn;
     log(connection, u"<-", frame.raw);
-    apply(connection, m_core.handle(frame, connection->m_info));
+    Q_EMIT messageReceived(connection->id(), frame.raw);
+    const std::optional<ServerState> before = snapshot();
+    Outcome outcome = m_core.handle(frame, connection->m_info);
+    QString error;
+    if (!persist(outcome, before, &error)) {
+        outcome = Outcome();
+        outcome.replies.append(ServerCore::errorReply(QString(u"008 Ändringen kunde inte sparas: "_s + error)));
+    }
+    apply(connection, outcome);
+}
+
+std::optional<ServerState> ZelkServer::snapshot() const
+{
+    // Implicitly shared: the copy costs something only when the handling changes the state.
+    if (m_stateFile.isEmpty())
+        return std::nullopt;
+    return m_core.state();
+}
+
+bool ZelkServer::persist(const Outcome &outcome, const std::optional<ServerState> &before, QString *error)
+{
+    if (!outcome.stateChanged || !before)
+        return true;
+    if (saveState(error))
+        return true;
+    // What is not on disk is not acknowledged, and not kept either: a restart would lose it.
+    logText(u"could not save the state to %1: %2; the change is undone"_s.arg(m_stateFile, *error));
+    m_core.state() = *before;
+    return false;
 }
 
 void ZelkServer::apply(ServerConnection *origin, const Outcome &outcome)
 {
-    if (outcome.stateChanged && !m_stateFile.isEmpty()) {
-        QString error;
-        if (!saveState(&error))
-            logText(u"could not save the state to %1: %2"_s.arg(m_stateFile, error));
-    }
     if (origin) {
         for (const QByteArray &reply : outcome.replies)
             origin->send(reply);
@@ -238,18 +308,22 @@ bool ZelkServer::saveState(QString *error)
 
 bool ZelkServer::setCalled(qint32 resource, bool called, QString *error)
 {
+    const std::optional<ServerState> before = snapshot();
     const std::optional<Outcome> outcome = m_core.setCalled(resource, called, error);
-    if (outcome)
-        apply(nullptr, *outcome);
-    return outcome.has_value();
+    if (!outcome || !persist(*outcome, before, error))
+        return false;
+    apply(nullptr, *outcome);
+    return true;
 }
 
 bool ZelkServer::setComing(qint32 resource, const QString &name, const QDateTime &when, QString *error)
 {
+    const std::optional<ServerState> before = snapshot();
     const std::optional<Outcome> outcome = m_core.setComing(resource, name, when, error);
-    if (outcome)
-        apply(nullptr, *outcome);
-    return outcome.has_value();
+    if (!outcome || !persist(*outcome, before, error))
+        return false;
+    apply(nullptr, *outcome);
+    return true;
 }
 
 int ZelkServer::sendRaw(const QString &clientName, const QByteArray &bytes)

@@ -9,12 +9,15 @@
 #include <QPointer>
 #include <QString>
 
+#include <optional>
+
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
 
 namespace zelk::server {
 
+class ListenerAcceptor;
 class ZelkServer;
 
 // One peer: its socket, its half-read input and what it said about itself.
@@ -33,10 +36,12 @@ public:
 
 private:
     void onReadyRead();
+    void onIdle();
     void process(MessageDecoder::Input input);
 
     QTcpSocket *m_socket;
     QTimer *m_restTimer;
+    QTimer *m_idleTimer;
     int m_id;
     ZelkServer *m_server;
     MessageDecoder m_decoder;
@@ -63,8 +68,15 @@ public:
 
     ServerCore &core() { return m_core; }
 
-    // Written after every change, before the change is acknowledged.
+    // Written after every change, before the change is acknowledged; a change that cannot be
+    // written is undone and answered with an error.
     void setStateFile(const QString &path) { m_stateFile = path; }
+    // What one connection may hold of a message it has not finished (64 KB; the client's
+    // longest message, a resource list, stays far below it). Applies to new connections.
+    void setInputLimit(qsizetype bytes) { m_inputLimit = bytes; }
+    // How long a connection may stay without completing a message while it holds an
+    // unfinished one or has not yet said who it is (60 s). Applies to new connections.
+    void setIdleLimit(int ms) { m_idleLimitMs = ms; }
     bool saveState(QString *error = nullptr);
     void setLogging(bool enabled) { m_logging = enabled; }
     // Pause before and inside a RETNEWCLIENT stream, so that the client sees the envelope's
@@ -85,9 +97,15 @@ public:
 Q_SIGNALS:
     // A connection was closed or dropped.
     void connectionClosed(int id);
+    // A complete message arrived (its bytes as received), before it is handled.
+    void messageReceived(int connectionId, const QByteArray &raw);
 
 private:
-    void onNewConnection(QTcpServer *listener);
+    void acceptOn(QTcpServer *listener);
+    void onAccepted(qintptr descriptor);
+    // Saves a change before it is acknowledged; on failure restores `before`.
+    std::optional<ServerState> snapshot() const;
+    bool persist(const Outcome &outcome, const std::optional<ServerState> &before, QString *error);
     void handleFrame(ServerConnection *connection, const Frame &frame);
     void apply(ServerConnection *origin, const Outcome &outcome);
     void push(const QStringList &clients);
@@ -104,6 +122,9 @@ private:
     bool m_logging = true;
     int m_newClientPause = 200;
     int m_nextId = 1;
+    qsizetype m_inputLimit = 64 * 1024;
+    int m_idleLimitMs = 60000;
+    QList<ListenerAcceptor *> m_acceptors; // owned by their listeners
     quint64 m_messagesIn = 0;
     quint64 m_messagesOut = 0;
     friend class ServerConnection;

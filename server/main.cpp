@@ -76,8 +76,16 @@ int main(int argc, char *argv[])
                                      u"Do not read control commands from standard input (use when "
                                      "running in the background of a terminal)."_s);
     const QCommandLineOption quiet(u"quiet"_s, u"Do not log messages."_s);
+    const QCommandLineOption inputLimit(u"input-limit"_s,
+                                        u"Bytes a connection may send without finishing a message "
+                                        "before it is closed (default 65536)."_s,
+                                        u"bytes"_s, u"65536"_s);
+    const QCommandLineOption idleLimit(u"idle-limit"_s,
+                                       u"Milliseconds a connection may hold an unfinished message, or "
+                                       "stay without naming its client, before it is closed (default 60000)."_s,
+                                       u"ms"_s, u"60000"_s);
     parser.addOptions({listen, port, data, state, version, updateDir, updateVersion, updatePort, pause,
-                       noAuto, control, noStdin, quiet});
+                       noAuto, control, noStdin, quiet, inputLimit, idleLimit});
     parser.process(app);
 
     QHostAddress address;
@@ -94,6 +102,17 @@ int main(int argc, char *argv[])
     const int pauseMs = parser.value(pause).toInt(&ok);
     if (!ok || pauseMs < 0) {
         fail(u"not a pause: "_s + parser.value(pause));
+        return 2;
+    }
+
+    const qlonglong inputBytes = parser.value(inputLimit).toLongLong(&ok);
+    if (!ok || inputBytes < 1024) {
+        fail(u"not an input limit (at least 1024 bytes): "_s + parser.value(inputLimit));
+        return 2;
+    }
+    const int idleMs = parser.value(idleLimit).toInt(&ok);
+    if (!ok || idleMs < 1) {
+        fail(u"not an idle limit: "_s + parser.value(idleLimit));
         return 2;
     }
 
@@ -124,6 +143,8 @@ int main(int argc, char *argv[])
     ZelkServer server(std::move(*initial));
     server.setLogging(!parser.isSet(quiet));
     server.setNewClientPause(pauseMs);
+    server.setInputLimit(inputBytes);
+    server.setIdleLimit(idleMs);
     server.core().setUpdateDir(parser.value(updateDir));
     if (parser.isSet(state)) {
         server.setStateFile(parser.value(state));

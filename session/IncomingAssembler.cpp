@@ -96,54 +96,92 @@ QString IncomingAssembler::takeIncompleteTail(QString &block) const
     return tail;
 }
 
+QStringList IncomingAssembler::takeBlocks(const QString &read)
+{
+    QString text = std::exchange(m_heldBack, QString()) + read;
+    QStringList blocks;
+    QString loose;
+    while (!text.isEmpty()) {
+        if (m_datanotready) {
+            std::optional<QString> rest = collect(text, blocks);
+            if (!rest)
+                break;
+            text = std::move(*rest);
+        } else {
+            text = takeLoose(text, loose);
+            if (!m_datanotready)
+                break;
+            // What stood before the envelope comes first.
+            if (trimControls(loose).size() > 0)
+                blocks.append(loose);
+            loose.clear();
+        }
+    }
+    finishLoose(loose, blocks);
+    return blocks;
+}
+
 std::optional<QString> IncomingAssembler::feed(const QString &read)
 {
-    QString text = m_heldBack + read;
-    m_heldBack.clear();
-    if (trimControls(text).isEmpty())
+    const QStringList blocks = takeBlocks(read);
+    if (blocks.isEmpty())
         return std::nullopt;
+    return blocks.join(QString());
+}
 
-    QString block;
-    if (text.contains(kDataStart)) {
-        if (!text.contains(kDataEnd)) {
-            // A new envelope replaces anything collected before.
-            m_completeincomestring = text;
-            m_datanotready = true;
-            return std::nullopt;
-        }
-        m_datanotready = false;
-        m_completeincomestring.clear();
-        block = text;
-    } else if (m_datanotready) {
-        m_completeincomestring += text;
-        // The end marker itself may have been split between two reads, so look for it in
-        // everything collected, not only in this read.
-        if (!m_completeincomestring.contains(kDataEnd)) {
-            if (m_completeincomestring.size() > kHoldLimit) {
-                qWarning("ZELK: an envelope larger than %lld characters was dropped", qlonglong(kHoldLimit));
-                reset();
-            }
-            return std::nullopt;
-        }
-        m_datanotready = false;
-        block = std::exchange(m_completeincomestring, QString());
-    } else {
-        block = text;
+QString IncomingAssembler::takeLoose(QString &text, QString &loose)
+{
+    const qsizetype start = text.indexOf(kDataStart);
+    if (start < 0) {
+        loose += text;
+        return {};
     }
+    loose += QStringView(text).first(start);
+    m_datanotready = true;
+    m_completeincomestring.clear();
+    return text.sliced(start + kDataStart.size());
+}
 
-    if (const qsizetype at = block.indexOf(kDataStart); at >= 0)
-        block.remove(at, kDataStart.size());
-    if (const qsizetype at = block.indexOf(kDataEnd); at >= 0)
-        block.remove(at, kDataEnd.size());
+std::optional<QString> IncomingAssembler::collect(QString &text, QStringList &blocks)
+{
+    // The end marker may have been split between two reads, so the search starts just
+    // before what this read added.
+    const qsizetype searchFrom = qMax<qsizetype>(0, m_completeincomestring.size() - kDataEnd.size() + 1);
+    m_completeincomestring += text;
+    text.clear();
+    const qsizetype end = m_completeincomestring.indexOf(kDataEnd, searchFrom);
+    // An envelope that opens again before it ended was broken off: the new one replaces it.
+    const qsizetype restart = m_completeincomestring.lastIndexOf(kDataStart, end < 0 ? -1 : end);
+    if (restart >= 0 && (end < 0 || restart < end))
+        m_completeincomestring.remove(0, restart + kDataStart.size());
+    const qsizetype at = m_completeincomestring.indexOf(kDataEnd);
+    if (at < 0) {
+        if (m_completeincomestring.size() > kHoldLimit) {
+            qWarning("ZELK: an envelope larger than %lld characters was dropped", qlonglong(kHoldLimit));
+            reset();
+        }
+        return std::nullopt;
+    }
+    QString rest = m_completeincomestring.sliced(at + kDataEnd.size());
+    m_completeincomestring.truncate(at);
+    if (trimControls(m_completeincomestring).size() > 0)
+        blocks.append(m_completeincomestring);
+    m_completeincomestring.clear();
+    m_datanotready = false;
+    return rest;
+}
 
-    QString tail = takeIncompleteTail(block);
+void IncomingAssembler::finishLoose(QString &loose, QStringList &blocks)
+{
+    // An end marker outside an envelope has nothing to close.
+    loose.remove(kDataEnd.toString());
+    QString tail = takeIncompleteTail(loose);
     if (tail.size() > kHoldLimit)
         qWarning("ZELK: an incomplete message larger than %lld characters was dropped", qlonglong(kHoldLimit));
     else
         m_heldBack = std::move(tail);
-    if (trimControls(block).isEmpty())
-        return std::nullopt;
-    return block;
+    if (trimControls(loose).size() > 0)
+        blocks.append(loose);
 }
 
 } // namespace zelk

@@ -71,10 +71,8 @@ bool IncomingDispatcher::onePass(QString &text, bool &notRegisteredShown)
                 m_dialog->refreshClientSettings();
         }
     }
-    if (const auto cut = take(text, u"RETSTATIONCALLABLES")) {
-        if (m_dialog)
-            m_dialog->applyStationCallables(parseStationCallables(*cut));
-    }
+    // The station list moves entries out of the full list, so the full list has to be in
+    // place first; the dialog asks for both at once and their replies often share a block.
     if (const auto cut = take(text, u"RETALLCALLABLES")) {
         if (m_dialog && m_dialog->hasCallableListTarget()) {
             const bool older = versionTextBelow(ServerVersion, u"1.10.4");
@@ -85,6 +83,10 @@ bool IncomingDispatcher::onePass(QString &text, bool &notRegisteredShown)
             }
             m_dialog->applyAllCallables(parseAllCallables(*cut), older, numbers);
         }
+    }
+    if (const auto cut = take(text, u"RETSTATIONCALLABLES")) {
+        if (m_dialog)
+            m_dialog->applyStationCallables(parseStationCallables(*cut));
     }
     if (text.contains(kErrorReply)) {
         if (text.contains(kNotRegistered)) {

@@ -6,6 +6,7 @@
 #include "common/Settings.h"
 #include "protocol/Messages.h"
 #include "session/CallListModel.h"
+#include "session/IncomingAssembler.h"
 #include "session/IncomingDispatcher.h"
 #include "session/SessionState.h"
 #include "speech/RecordingSpeechEngine.h"
@@ -109,7 +110,10 @@ private Q_SLOTS:
     void automatic_writesAtOnceAndSurvivesAngra();
     void manualName_writtenPerKeystrokeAndUsedBySave();
     void save_sendsChosenResourcesInOrder();
-    void save_beforeReplySendsNoPairs();
+    void save_withoutLoadedListsKeepsServerList_data();
+    void save_withoutLoadedListsKeepsServerList();
+    void bothListReplies_oneRead_eitherOrder_data();
+    void bothListReplies_oneRead_eitherOrder();
     void addButton_copiesFocusedItem();
     void listButtons_moveSelectedAndOrder();
     void doubleClicks_moveItems();
@@ -444,6 +448,7 @@ void TestSystreg::manualName_writtenPerKeystrokeAndUsedBySave()
     QTest::keyClicks(m_dlg->Edit2, u"Rum7"_s);
     QCOMPARE(ReadSetting(keys::ClientName), u"Rum7"_s);
     QCOMPARE(GetClientName(), u"Rum7"_s);
+    m_dlg->applyAllCallables({}, true, {}); // an old server's empty reply
     m_dlg->btnSaveClick();
     QCOMPARE(ReadSetting(keys::ClientNameUseDefault), u"0"_s);
     QCOMPARE(takeReceived(), wire(u"¤POSTCALLABLESLIST:Rum7:0:POSTCALLABLESLIST¤"_s));
@@ -462,12 +467,87 @@ void TestSystreg::save_sendsChosenResourcesInOrder()
     QCOMPARE(takeReceived(), wire(u"¤POSTCALLABLESLIST:KASSA 1:0:12:0:5:1:7:2:POSTCALLABLESLIST¤"_s));
 }
 
-void TestSystreg::save_beforeReplySendsNoPairs()
+void TestSystreg::save_withoutLoadedListsKeepsServerList_data()
 {
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QStringList>("replies"); // blocks, in the order they arrive
+    QTest::addColumn<bool>("leaveTab");       // the replies arrived on an earlier visit of the tab
+    const QString all = msg::retAllCallables({{u"A"_s, 12, {}, {}, 0, {}, true}, {u"B"_s, 5, {}, {}, 0, {}, true}});
+    const QString station = msg::retStationCallables({12, 5});
+    QTest::newRow("no reply, old server") << QString() << QStringList() << false;
+    QTest::newRow("no reply") << u"1.10.5"_s << QStringList() << false;
+    QTest::newRow("full list only") << u"1.10.5"_s << QStringList{all} << false;
+    QTest::newRow("station list only") << u"1.10.5"_s << QStringList{station} << false;
+    QTest::newRow("station list before the full one") << u"1.10.5"_s << QStringList{station, all} << false;
+    QTest::newRow("lists of an earlier visit") << u"1.10.5"_s << QStringList{all + station} << true;
+}
+
+// "Spara" sends the client's resource list only from lists the server filled during this visit
+// of the tab: anything else would replace the server's choice, usually with nothing.
+void TestSystreg::save_withoutLoadedListsKeepsServerList()
+{
+    QFETCH(QString, version);
+    QFETCH(QStringList, replies);
+    QFETCH(bool, leaveTab);
+    ServerVersion = version;
+    CallListModel callList(u"1.0"_s);
+    IncomingDispatcher dispatcher(callList);
+    dispatcher.setAdminDialog(m_dlg.get());
     loadClientTab();
-    QCOMPARE(takeReceived(), wire(u"¤GETALLCALLABLES:KASSA 1:GETALLCALLABLES¤"_s));
-    m_dlg->btnSaveClick();
-    QCOMPARE(takeReceived(), wire(u"¤POSTCALLABLESLIST:KASSA 1:0:POSTCALLABLESLIST¤"_s));
+    for (const QString &block : replies)
+        dispatcher.DispatchIncoming(block);
+    if (leaveTab) {
+        m_dlg->SetTabs(m_dlg->tsOvrigtCall);
+        m_dlg->SetTabs(m_dlg->tsClientSettings); // the replies to this load do not come
+    }
+    takeReceived();
+    m_dlg->Edit2->setText(u"KASSA 2"_s);
+    QTest::mouseClick(m_dlg->btnSave, Qt::LeftButton);
+    QCOMPARE(takeReceived(), QByteArray());
+    QCOMPARE(ReadSetting(keys::ClientName), u"KASSA 2"_s); // the other settings are saved
+    QCOMPARE(m_prompts->balloons.size(), 1);
+    QVERIFY(m_prompts->balloons.first().startsWith(u"Resurslistan sparades inte"_s));
+}
+
+void TestSystreg::bothListReplies_oneRead_eitherOrder_data()
+{
+    QTest::addColumn<bool>("stationFirst");
+    QTest::newRow("full list first") << false;
+    QTest::newRow("station list first") << true;
+}
+
+// The dialog asks for both lists at once and the two replies often share one read; in either
+// order the full list is applied first and the station list then picks this client's choice.
+void TestSystreg::bothListReplies_oneRead_eitherOrder()
+{
+    QFETCH(bool, stationFirst);
+    ServerVersion = u"1.10.5"_s;
+    CallListModel callList(u"1.0"_s);
+    IncomingDispatcher dispatcher(callList);
+    dispatcher.setAdminDialog(m_dlg.get());
+    loadClientTab();
+    QCOMPARE(takeReceived(), wire(u"¤GETALLCALLABLES:KASSA 1:GETALLCALLABLES¤¤GETSTATIONCALLABLES:KASSA 1:GETSTATIONCALLABLES¤"_s));
+
+    QList<msg::CallableResource> all;
+    for (qint32 n : {5, 7, 9, 12})
+        all.append({u"Resurs "_s + QString::number(n), n, {}, {}, 0, {}, n != 9});
+    const QString allReply = msg::retAllCallables(all);
+    const QString stationReply = msg::retStationCallables({12, 5, 7});
+    IncomingAssembler assembler;
+    const auto block = assembler.feed(stationFirst ? stationReply + allReply : allReply + stationReply);
+    QVERIFY(block);
+    dispatcher.DispatchIncoming(*block);
+
+    QCOMPARE(numbersIn(m_dlg->ListBox2), (QList<qint32>{12, 5, 7}));
+    QCOMPARE(m_dlg->ListBox2->item(0)->text(), u"Resurs 12"_s);
+    QCOMPARE(m_dlg->ListBox2->item(1)->text(), u"Resurs 5"_s);
+    QCOMPARE(m_dlg->ListBox2->item(2)->text(), u"Resurs 7"_s);
+    QCOMPARE(numbersIn(m_dlg->ListBox1), QList<qint32>{9});
+    QCOMPARE(m_dlg->ListBox1->item(0)->text(), u"Resurs 9 - (inaktiv)"_s);
+
+    QTest::mouseClick(m_dlg->btnSave, Qt::LeftButton);
+    QCOMPARE(takeReceived(), wire(u"¤POSTCALLABLESLIST:KASSA 1:0:12:0:5:1:7:2:POSTCALLABLESLIST¤"_s));
+    QVERIFY(m_prompts->balloons.isEmpty());
 }
 
 void TestSystreg::addButton_copiesFocusedItem()

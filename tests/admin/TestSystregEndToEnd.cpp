@@ -35,6 +35,7 @@ class TestSystregEndToEnd : public QObject
 
 private Q_SLOTS:
     void registerChooseSaveClose();
+    void assignedResourcesShownAndSavedInOrder();
 };
 
 void TestSystregEndToEnd::registerChooseSaveClose()
@@ -145,6 +146,84 @@ void TestSystregEndToEnd::registerChooseSaveClose()
     QCOMPARE(registered->place, u"Reception 2"_s);
     QCOMPARE(registered->color, 0x008000);
     QCOMPARE(ClientData.FriendlyName, u"Reception 2"_s);
+    ReconnectHook = nullptr;
+}
+
+// A workstation the server knows, with the resources 12, 5 and 7 assigned in that order: the
+// client tab shows exactly those in "Valda resurser", and "Spara" sends them back unchanged.
+void TestSystregEndToEnd::assignedResourcesShownAndSavedInOrder()
+{
+    QTemporaryDir registry;
+    QVERIFY(registry.isValid());
+    qputenv("ZELK_REGISTRY_DIR", QFile::encodeName(registry.path()));
+    resetRegistryHives();
+    QVERIFY(PrepareFolders());
+    setServerWaitInterval(std::chrono::milliseconds(500));
+    RecordingPrompts prompts;
+
+    server::ServerState state = server::ServerState::demo();
+    state.autoAssign = false;
+    state.resources.insert(12, server::Resource{12, u"Tolv"_s, u"Tolv Tolvsson"_s, 0x0000FF, true});
+    server::Client desk;
+    desk.name = u"KASSA_E2E"_s;
+    desk.place = u"Kassa"_s;
+    desk.color = 0x00FF00;
+    desk.resources = {{12, true}, {5, true}, {7, true}};
+    state.clients.append(desk);
+    server::ZelkServer zelkServer(state);
+    zelkServer.setLogging(false);
+    QString error;
+    QVERIFY2(zelkServer.listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
+    QList<QByteArray> posted;
+    connect(&zelkServer, &server::ZelkServer::messageReceived, this, [&posted](int, const QByteArray &raw) {
+        if (raw.contains("POSTCALLABLESLIST"))
+            posted.append(raw);
+    });
+
+    WriteSetting(keys::ServerName, u"127.0.0.1"_s);
+    WriteSetting(keys::ServerPort, QString::number(zelkServer.port()));
+    WriteSetting(keys::ClientNameUseDefault, u"0"_s);
+    WriteSetting(keys::ClientName, u"KASSA_E2E"_s);
+
+    CallListModel callList(u"1.10.4"_s);
+    ServerSession session(callList);
+    TfrmSystreg dialog;
+    dialog.setClientSocket(&session.socket());
+    dialog.setServerSaveWait(std::chrono::milliseconds(10));
+    session.setAdminDialog(&dialog);
+    ReconnectHook = [&session](bool refresh) { session.ConnectToServer(refresh); };
+    session.startFirstConnection();
+    QTRY_COMPARE_WITH_TIMEOUT(callList.items().size(), 3, 5000);
+    QCOMPARE(ClientData.FriendlyName, u"Kassa"_s); // known: no registration needed
+    QVERIFY(prompts.errors.isEmpty());
+
+    QList<qint32> shown;
+    QStringList texts;
+    QTimer::singleShot(0, &dialog, [&] {
+        if (!QTest::qWaitFor([&] { return dialog.ListBox2->count() == 3; }, 5000))
+            qWarning("the lists did not arrive");
+        for (int row = 0; row < dialog.ListBox2->count(); ++row) {
+            shown.append(dialog.ListBox2->item(row)->data(Qt::UserRole).toInt());
+            texts.append(dialog.ListBox2->item(row)->text());
+        }
+        QTest::mouseClick(dialog.btnSave, Qt::LeftButton);
+        if (!QTest::qWaitFor([&] { return !posted.isEmpty(); }, 5000))
+            qWarning("nothing was posted");
+        dialog.close();
+    });
+    QTimer watchdog;
+    watchdog.start(15000);
+    connect(&watchdog, &QTimer::timeout, &dialog, [&dialog] { dialog.close(); });
+    dialog.openOnTab(dialog.tsClientSettings);
+
+    QCOMPARE(shown, (QList<qint32>{12, 5, 7}));
+    QCOMPARE(texts.value(0), u"Tolv Tolvsson"_s);
+    QCOMPARE(posted, QList<QByteArray>{QByteArray("\xA4POSTCALLABLESLIST:KASSA_E2E:0:12:0:5:1:7:2:POSTCALLABLESLIST\xA4")});
+    QVERIFY(prompts.balloons.isEmpty());
+    const server::Client *stored = zelkServer.core().state().client(u"KASSA_E2E"_s);
+    QVERIFY(stored);
+    QCOMPARE(stored->resources.size(), 3);
+    QCOMPARE(stored->resources.at(0).number, 12);
     ReconnectHook = nullptr;
 }
 

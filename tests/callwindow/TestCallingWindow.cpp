@@ -6,6 +6,7 @@
 #include "common/Settings.h"
 #include "keyhook/PedalKeyEvent.h"
 #include "protocol/Messages.h"
+#include "session/SessionState.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,6 +14,8 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,7 +31,10 @@ class TestCallingWindow : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
+    void commandLine_writesSettingsBeforeAnyConnection_data();
     void commandLine_writesSettingsBeforeAnyConnection();
+    void commandLine_automaticRegistrationOnTheWire();
+    void emptyCallList_oneBoxAndTheClientTab();
     void emptyServerName_keepsTheStoredOne();
     void onlyCalledBackground_isTheFirstPicture();
     void missingHookLibrary_isReported();
@@ -72,19 +78,96 @@ std::unique_ptr<TfrmZelkMain> TestCallingWindow::makeWindow(const QStringList &a
     return std::make_unique<TfrmZelkMain>();
 }
 
+void TestCallingWindow::commandLine_writesSettingsBeforeAnyConnection_data()
+{
+    // Every parameter name matches in any letter case and every value comes back in capitals;
+    // the platform has already split the command line and removed the quotation marks.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<int>("color");
+    QTest::addColumn<QStringList>("hive"); // ClientNameUseDefault, ClientName, ServerName, ServerPort
+    const QString none = u"ERROR"_s;
+    QTest::newRow("upper-case names")
+        << QStringList{u"NAME=Rum4"_s, u"PLACE=Reception"_s, u"COLOR=255"_s, u"AUTOREGISTER=1"_s,
+                       u"SERVERNAME=signal.klinik.se"_s, u"SERVERPORT=4400"_s}
+        << u"RUM4"_s << u"RECEPTION"_s << 255 << QStringList{u"0"_s, u"RUM4"_s, u"SIGNAL.KLINIK.SE"_s, u"4400"_s};
+    QTest::newRow("lower-case names")
+        << QStringList{u"name=Reception"_s, u"place=Väntrum"_s, u"color=65280"_s, u"autoregister=1"_s,
+                       u"servername=10.0.0.4"_s, u"serverport=4401"_s}
+        << u"RECEPTION"_s << u"VÄNTRUM"_s << 65280 << QStringList{u"0"_s, u"RECEPTION"_s, u"10.0.0.4"_s, u"4401"_s};
+    QTest::newRow("mixed-case names, lower-case values")
+        << QStringList{u"Name=rum4"_s, u"Place=plan 2"_s, u"AutoRegister=1"_s}
+        << u"RUM4"_s << u"PLAN 2"_s << 0 << QStringList{u"0"_s, u"RUM4"_s, none, none};
+    QTest::newRow("quoted values with blanks")
+        << QStringList{u"NAME= Rum 4 "_s, u"PLACE= Plan 2 vänster "_s, u"AUTOREGISTER=1"_s}
+        << u"RUM 4"_s << u"PLAN 2 VÄNSTER"_s << 0 << QStringList{u"0"_s, u"RUM 4"_s, none, none};
+    QTest::newRow("no automatic registration")
+        << QStringList{u"NAME=Rum4"_s, u"AUTOREGISTER=0"_s, u"COLOR=blå"_s}
+        << u"RUM4"_s << QString() << 0 << QStringList{none, none, none, none};
+    QTest::newRow("separator in the name")
+        << QStringList{u"NAME=Rum:4"_s, u"AUTOREGISTER=1"_s}
+        << u"RUM-4"_s << QString() << 0 << QStringList{u"0"_s, u"RUM-4"_s, none, none};
+}
+
 void TestCallingWindow::commandLine_writesSettingsBeforeAnyConnection()
 {
-    auto window = makeWindow({u"NAME=Rum 4"_s, u"PLACE=Plan 2"_s, u"COLOR=255"_s, u"AUTOREGISTER=1"_s,
-                              u"SERVERNAME=signal.klinik.se"_s, u"SERVERPORT=4400"_s});
-    QCOMPARE(ClientData.Name, u"Rum 4"_s);
-    QCOMPARE(ClientData.FriendlyName, u"Plan 2"_s);
-    QCOMPARE(ClientData.Color, 255);
-    QCOMPARE(ReadSetting(keys::ClientNameUseDefault), u"0"_s);
-    QCOMPARE(ReadSetting(keys::ClientName), u"Rum 4"_s);
-    QCOMPARE(ReadSetting(keys::ServerName), u"signal.klinik.se"_s);
-    QCOMPARE(ReadSetting(keys::ServerPort), u"4400"_s);
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, hive);
+    auto window = makeWindow(arguments);
+    QTEST(ClientData.Name, "name");
+    QTEST(ClientData.FriendlyName, "place");
+    QTEST(ClientData.Color, "color");
+    QCOMPARE(ReadSetting(keys::ClientNameUseDefault), hive[0]);
+    QCOMPARE(ReadSetting(keys::ClientName), hive[1]);
+    QCOMPARE(ReadSetting(keys::ServerName), hive[2]);
+    QCOMPARE(ReadSetting(keys::ServerPort), hive[3]);
     QCOMPARE(window->windowTitle(), u"Kestrova SignaleringsSystem: ZELK Windows Kallelseklient  version: 1.10.4"_s);
     QVERIFY(window->windowFlags().testFlag(Qt::Tool)); // no taskbar entry
+}
+
+// What a workstation started for automatic registration sends when it connects, byte by byte.
+void TestCallingWindow::commandLine_automaticRegistrationOnTheWire()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    CheckUpdateOnConnect = false;
+    auto window = makeWindow({u"name=Rum4"_s, u"place=Reception"_s, u"color=255"_s, u"autoregister=1"_s,
+                              u"calllist=12:0:5:1:"_s, u"servername=127.0.0.1"_s,
+                              u"serverport="_s + QString::number(server.serverPort())});
+    window->session().startFirstConnection();
+    QVERIFY(server.waitForNewConnection(5000));
+    QTcpSocket *peer = server.nextPendingConnection();
+    QByteArray received;
+    const QByteArray last = "\xA4GETSERVERVERSION:RUM4:0:GETSERVERVERSION\xA4";
+    QTRY_VERIFY_WITH_TIMEOUT((received += peer->readAll()).endsWith(last), 5000);
+    QCOMPARE(received, QByteArray("\xA4REGISTERUPATEMACHINE:RUM4:0:RECEPTION:255:::REGISTERUPATEMACHINE\xA4"
+                                  "\xA4POSTCALLABLESLIST:RUM4:0:12:0:5:1:POSTCALLABLESLIST\xA4"
+                                  + last));
+    MainSocket = nullptr;
+}
+
+// An empty call list is told once, with the dispatcher's text, and the dialog opens on the
+// client tab; rebuilding the drum from the empty list adds no box of its own.
+void TestCallingWindow::emptyCallList_oneBoxAndTheClientTab()
+{
+    auto window = makeWindow({});
+    test::FakeAdminDialog dialog;
+    window->session().setAdminDialog(&dialog);
+    m_prompts->errors.clear();
+    window->session().dispatcher().DispatchIncoming(msg::retCallList({}));
+    QCOMPARE(m_prompts->errors,
+             QStringList{u"Det finns inga resurser att visa i listan!\nGå till Systemregistret, fyll i önskade "
+                         "resurser och tryck på Spara."_s});
+    QCOMPARE(dialog.calls, QStringList{u"openClientSettings"_s});
+    QVERIFY(window->callList().items().isEmpty());
+
+    // A list with resources afterwards shows nothing.
+    m_prompts->errors.clear();
+    window->session().dispatcher().DispatchIncoming(test::callListMessage(2));
+    QVERIFY(m_prompts->errors.isEmpty());
+    QCOMPARE(window->callList().items().size(), 2);
+    window->session().setAdminDialog(nullptr);
 }
 
 void TestCallingWindow::emptyServerName_keepsTheStoredOne()

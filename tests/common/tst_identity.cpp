@@ -3,6 +3,8 @@
 #include "common/Identity.h"
 #include "common/Registry.h"
 #include "common/Settings.h"
+#include "protocol/Framing.h"
+#include "protocol/Messages.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -156,6 +158,73 @@ private Q_SLOTS:
         const QString name = GetMachineName();
         QVERIFY(!name.isEmpty());
         QVERIFY(!name.contains(u'.'));
+    }
+
+    void wireSafeNames_data()
+    {
+        QTest::addColumn<bool>("remote");
+        QTest::addColumn<QString>("reported"); // the device or computer name as reported
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain name") << true << u"TC7"_s << u"TC7"_s;
+        QTest::newRow("IPv4 address") << true << u"10.1.2.3"_s << u"10.1.2.3"_s;
+        QTest::newRow("IPv6 address") << true << u"2001:db8::5"_s << u"2001-db8--5.ipv6-literal.net"_s;
+        QTest::newRow("IPv6 with zone") << true << u"fe80::1%eth0"_s << u"fe80--1seth0.ipv6-literal.net"_s;
+        QTest::newRow("IPv4-mapped IPv6") << true << u"::ffff:10.0.0.7"_s << u"10.0.0.7"_s;
+        QTest::newRow("separators in a name") << true << u"A:B~C\u00A4D\\E"_s << u"A-B-C-D-E"_s;
+        QTest::newRow("local computer name") << false << u"WS:12"_s << u"WS-12"_s;
+    }
+
+    // Whatever the platform reports, the machine name and the client name built on it carry
+    // none of the protocol's separators, and every field of a message stays in its place.
+    void wireSafeNames()
+    {
+        QFETCH(bool, remote);
+        QFETCH(QString, reported);
+        QFETCH(QString, expected);
+        m_session.remote = remote;
+        m_session.computer = reported;
+        m_session.remoteDesktop = {reported, {}};
+        QCOMPARE(machineNameAsReported(), reported);
+        QCOMPARE(GetMachineName(), expected);
+        QCOMPARE(GetClientName(), expected + u"_Call"_s);
+        const QString message = msg::getIniTextPerClient(GetMachineName(), u"ZELK"_s, u"SelectMode"_s);
+        QCOMPARE(GetField(message, 1, u':'), expected + u"\\ZELK"_s);
+        QCOMPARE(GetField(message, 2, u':'), u"SelectMode"_s);
+        const QString calling = msg::calling(12, GetClientName());
+        QCOMPARE(GetField(calling, 2, u':'), expected + u"_Call"_s);
+    }
+
+    void manualClientNameIsWireSafe()
+    {
+        WriteSetting(keys::ClientNameUseDefault, u"0"_s);
+        WriteSetting(keys::ClientName, u"Rum:4"_s);
+        QCOMPARE(GetClientName(), u"Rum-4"_s);
+    }
+
+    // The platform's own reading of a remote session reached over SSH from an IPv6 address.
+    void ipv6RemoteSessionFromTheEnvironment()
+    {
+        setRemoteSessionInfo(nullptr);
+        const QByteArray oldSsh = qgetenv("SSH_CONNECTION");
+        const QByteArray oldClientName = qgetenv("CLIENTNAME");
+        const QByteArray oldX2go = qgetenv("X2GO_CLIENT");
+        qputenv("SSH_CONNECTION", "2001:db8:0:1::17 51234 2001:db8::1 22");
+        qunsetenv("CLIENTNAME");
+        qunsetenv("X2GO_CLIENT");
+        QVERIFY(IsRemoteSession());
+        QCOMPARE(machineNameAsReported(), u"2001:db8:0:1::17"_s);
+        QCOMPARE(GetMachineName(), u"2001-db8-0-1--17.ipv6-literal.net"_s);
+        QCOMPARE(GetClientName(), u"2001-db8-0-1--17.ipv6-literal.net_Call"_s);
+        const auto restore = [](const char *name, const QByteArray &value) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        };
+        restore("SSH_CONNECTION", oldSsh);
+        restore("CLIENTNAME", oldClientName);
+        restore("X2GO_CLIENT", oldX2go);
+        setRemoteSessionInfo(&m_session);
     }
 
     void clientTypeAndData()

@@ -1,6 +1,7 @@
 #include "FakeSettingsServer.h"
 #include "TestSupport.h"
 
+#include "common/Identity.h"
 #include "common/Registry.h"
 #include "common/RegistryIni.h"
 #include "common/Settings.h"
@@ -309,6 +310,44 @@ private Q_SLOTS:
         QCOMPARE(RegReadString(RegistryRoot::LocalMachine, settingsRegistryPath(kSection), kKey), u"2"_s);
     }
 
+    // The workstation's identity stays its own: written and read per machine, never shared.
+    void identityKeysNeverUseTheSharedSection()
+    {
+        auto connection = connectToServer();
+        QVERIFY(connection);
+        WriteSetting(keys::ClientNameUseDefault, u"0"_s);
+        WriteSetting(keys::ClientName, u"RUM4"_s);
+        WriteSetting(kSection, kKey, u"2"_s); // an ordinary key still goes to both
+        QTRY_COMPARE(connection->server.received.size(), 4);
+        QCOMPARE(connection->server.received,
+                 (QStringList{u"¤SETINITEXT:WS12\\ZELK:ClientNameUseDefault:0:SETINITEXT¤"_s,
+                              u"¤SETINITEXT:WS12\\ZELK:ClientName:RUM4:SETINITEXT¤"_s,
+                              u"¤SETINITEXT:WS12\\ZELK:SelectMode:2:SETINITEXT¤"_s,
+                              u"¤SETINITEXT:ZELK:SelectMode:2:SETINITEXT¤"_s}));
+
+        // A new workstation without local settings: a shared identity on the server (left by
+        // an older client) is not taken over; the query for it is not even sent.
+        for (const SettingKey &k : {keys::ClientName, keys::ClientNameUseDefault}) {
+            for (RegistryRoot root : {RegistryRoot::CurrentUser, RegistryRoot::LocalMachine})
+                QVERIFY(RegWriteString(root, settingsRegistryPath(k.sectionText()), k.keyText(), u" "_s));
+        }
+        connection->server.received.clear();
+        connection->server.values.clear(); // another machine: nothing stored for it
+        connection->server.values.insert(u"\\ZELK:ClientName"_s, u"RECEPTION"_s);
+        connection->server.values.insert(u"\\ZELK:ClientNameUseDefault"_s, u"0"_s);
+        setServerWaitInterval(200ms);
+        QCOMPARE(ReadSetting(keys::ClientName), u"ERROR"_s);
+        QCOMPARE(ReadSetting(keys::ClientNameUseDefault), u"ERROR"_s);
+        QCOMPARE(GetClientName(), u"WS12_Call"_s);
+        for (const QString &message : std::as_const(connection->server.received))
+            QVERIFY2(message.contains(u"WS12\\ZELK:"_s), qPrintable(message));
+        QVERIFY(!connection->server.received.isEmpty());
+
+        // The machine's own value on the server is still found.
+        connection->server.values.insert(u"WS12\\ZELK:ClientName"_s, u"RUM4"_s);
+        QCOMPARE(ReadSetting(keys::ClientName), u"RUM4"_s);
+    }
+
     void writeWhileDisconnectedTouchesRegistryOnly()
     {
         auto connection = connectToServer();
@@ -461,6 +500,17 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
         QVERIFY(PrepareFolders());
         QVERIFY(DataFolder.isEmpty());
+
+        // A working folder that no longer exists cannot give a settings path.
+        const QString gone = root.filePath(u"gone"_s);
+        QVERIFY(QDir().mkpath(gone));
+        QVERIFY(QDir::setCurrent(gone));
+        QVERIFY(QDir().rmdir(gone));
+        const QString folderBefore = ProgramFolder;
+        m_prompts.errors.clear();
+        QVERIFY(!PrepareFolders());
+        QCOMPARE(m_prompts.errors, QStringList{u"Unable to get Current path"_s});
+        QCOMPARE(ProgramFolder, folderBefore);
 
         QDir::setCurrent(before);
         if (dataHomeBefore.isEmpty())

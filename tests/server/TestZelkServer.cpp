@@ -93,6 +93,13 @@ private Q_SLOTS:
     void json_seedsResourcesClientsAndColours();
     void json_badDocumentsAreRefused_data();
     void json_badDocumentsAreRefused();
+    void identifying_registeredClientGetsItsData();
+    void reconnect_reassociatesAndAnswersNothing();
+    void unsavedChange_isRefusedAndUndone();
+    void registration_refusesBadNames_data();
+    void registration_refusesBadNames();
+    void idleLimit_closesOnlyUnfinishedOrAnonymous();
+    void inputCap_allowsLongListsRefusesMore();
 
 private:
     void restart(ServerState state);
@@ -192,9 +199,13 @@ void TestZelkServer::conversation_asTheClientHasIt()
     c.send(QByteArray("\xA4GETSERVERVERSION:KASSA1_Call:0:GETSERVERVERSION\xA4"));
     QCOMPARE(c.takeUntil(kVersionEnd), kVersionEnd);
 
-    // Call list in the envelope, Swedish letters as single bytes.
+    // Call list in the envelope, Swedish letters as single bytes, after the client data of the
+    // registration that asking for it made.
     c.send(QByteArray("\xA4GETCALLLIST:KASSA1_Call:0:GETCALLLIST\xA4"));
     QByteArray list = c.takeUntil(kListEnd);
+    const QByteArray autoData = "\xA4ZELKCLIENTDATA:KASSA1_Call:KASSA1_Call:0:ZELKCLIENTDATA\xA4";
+    QVERIFY(list.startsWith(autoData));
+    list.remove(0, autoData.size());
     QVERIFY(list.startsWith("#DATASTART#\xA4RETCALLLIST~\xC5sa~1~\xC5sa \xD6" "berg, sjuksk\xF6terska~"));
     QList<msg::CallListRecord> recs = records(list);
     QCOMPARE(numbers(recs), (QList<qint32>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
@@ -222,9 +233,10 @@ void TestZelkServer::conversation_asTheClientHasIt()
     QCOMPARE(calledNumbers(recs), QList<qint32>{1});
     QVERIFY2(recs[2].IsAvbryt, "an inactive resource cannot be called");
 
-    // All resources, the inactive one marked "F".
+    // All resources, the inactive one marked "F", inside the envelope as every long list.
     c.send(cp(msg::getAllCallables(u"KASSA1_Call"_s)));
-    const QByteArray all = c.takeUntil(":RETALLCALLABLES\xA4");
+    const QByteArray all = c.takeUntil(":RETALLCALLABLES\xA4#DATAEND#");
+    QVERIFY(all.startsWith("#DATASTART#\xA4RETALLCALLABLES:"));
     QVERIFY(all.contains(":10:M\xE5ns:M\xE5ns Ekstr\xF6m, kurator (ledig):"));
     const QString allText = fromCodePage(all);
     const auto cut = cutMessage(allText, u"¤RETALLCALLABLES:", u":RETALLCALLABLES¤");
@@ -235,7 +247,7 @@ void TestZelkServer::conversation_asTheClientHasIt()
     QCOMPARE(entries[0].text, u"Åsa Öberg, sjuksköterska"_s);
 
     c.send(cp(msg::getStationCallables(u"KASSA1_Call"_s)));
-    const QByteArray station = "\xA4RETSTATIONCALLABLES:3:0:1:1:10:2:RETSTATIONCALLABLES\xA4";
+    const QByteArray station = "#DATASTART#\xA4RETSTATIONCALLABLES:3:0:1:1:10:2:RETSTATIONCALLABLES\xA4#DATAEND#";
     QCOMPARE(c.takeUntil(station), station);
 
     // Settings: per machine and shared, written and read back; unknown ones empty.
@@ -379,7 +391,8 @@ void TestZelkServer::unknownClient_error001UntilRegistered()
     c.send(cp(msg::registerFromDialog(u"TOM_Call"_s, TZELKClientType::ctCall, u"Tom"_s, 0, 0)));
     QVERIFY(!c.takeUntil(":ZELKCLIENTDATA\xA4").isEmpty());
     c.send(getCallList(u"TOM_Call"_s));
-    QCOMPARE(c.takeUntil(kListEnd), QByteArray("#DATASTART#\xA4RETCALLLIST~~RETCALLLIST\xA4#DATAEND#"));
+    QCOMPARE(c.takeUntil(kListEnd), QByteArray("\xA4ZELKCLIENTDATA:TOM_Call:Tom:0:ZELKCLIENTDATA\xA4"
+                                                "#DATASTART#\xA4RETCALLLIST~~RETCALLLIST\xA4#DATAEND#"));
 }
 
 void TestZelkServer::oversizedInput_disconnects_data()
@@ -602,6 +615,10 @@ void TestZelkServer::json_badDocumentsAreRefused_data()
     QTest::newRow("name breaks a field") << QByteArray(R"({"resources":[{"number":1,"shortName":"A~B"}]})");
     QTest::newRow("call of unknown resource") << QByteArray(R"({"calls":[{"resource":3}]})");
     QTest::newRow("client twice") << QByteArray(R"({"clients":[{"name":"a"},{"name":"A"}]})");
+    QTest::newRow("client name of blanks") << QByteArray(R"({"clients":[{"name":"   "}]})");
+    QTest::newRow("client name with colon") << QByteArray(R"({"clients":[{"name":"fe80::1_Call"}]})");
+    QTest::newRow("client name with backslash") << QByteArray(R"({"clients":[{"name":"WS\\12_Call"}]})");
+    QTest::newRow("client name with tilde") << QByteArray(R"({"clients":[{"name":"WS~12_Call"}]})");
 }
 
 void TestZelkServer::json_badDocumentsAreRefused()
@@ -612,6 +629,153 @@ void TestZelkServer::json_badDocumentsAreRefused()
     QVERIFY(!state.loadJson(json, &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(state.resources.size(), 10);
+}
+
+// The client data comes with every identification of a registered client, so a desk that is
+// registered already never sees the notice panel nor has to register again.
+void TestZelkServer::identifying_registeredClientGetsItsData()
+{
+    ServerState state = ServerState::demo();
+    state.autoAssign = false;
+    restart(std::move(state));
+    WireClient r;
+    QVERIFY(r.connectTo(m_server->port()));
+    r.send(cp(msg::registerFromDialog(u"KASSA1_Call"_s, TZELKClientType::ctCall, u"Entré"_s, 42, 0)));
+    QVERIFY(!r.takeUntil(":ZELKCLIENTDATA\xA4").isEmpty());
+
+    const QByteArray data = "\xA4ZELKCLIENTDATA:KASSA1_Call:Entr\xE9:42:ZELKCLIENTDATA\xA4";
+    WireClient c;
+    QVERIFY(c.connectTo(m_server->port()));
+    c.send(getVersion(u"kassa1_call"_s));
+    QCOMPARE(c.takeUntil(data), kVersionEnd + data);
+    c.send(getCallList());
+    const QByteArray list = c.takeUntil(kListEnd);
+    QVERIFY(list.startsWith(QByteArray(data + "#DATASTART#")));
+    QCOMPARE(c.drain(50), QByteArray());
+    QCOMPARE(m_server->core().state().client(u"KASSA1_Call"_s)->color, 42); // nothing overwritten
+
+    // A client the server does not know learns the version only.
+    WireClient u;
+    QVERIFY(u.connectTo(m_server->port()));
+    u.send(getVersion(u"NY_Call"_s));
+    QCOMPARE(u.drain(150), kVersionEnd);
+}
+
+// The periodic renewal: the new connection belongs to the client (pushes reach it) and hears
+// nothing else, so the client neither rebuilds its list nor reloads an open dialog.
+void TestZelkServer::reconnect_reassociatesAndAnswersNothing()
+{
+    auto caller = client(u"KASSA1_Call"_s);
+    QVERIFY(caller);
+    WireClient renewed;
+    QVERIFY(renewed.connectTo(m_server->port()));
+    renewed.send(cp(msg::reconnect(u"kassa1_call"_s, TZELKClientType::ctCall)));
+    QCOMPARE(renewed.drain(150), QByteArray());
+
+    caller->send(cp(msg::calling(2, u"KASSA1_Call"_s)));
+    QVERIFY(!caller->takeUntil(kListEnd).isEmpty());
+    QCOMPARE(calledNumbers(records(renewed.takeUntil(kListEnd))), QList<qint32>{2});
+}
+
+// A change that does not reach the state file is answered with an error and not kept: a
+// restart would lose it, so acknowledging it would be a lie.
+void TestZelkServer::unsavedChange_isRefusedAndUndone()
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath(u"blocker"_s));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto c = client(u"KASSA1_Call"_s); // registered before the file goes bad
+    QVERIFY(c);
+    m_server->setStateFile(dir.filePath(u"blocker/state.json"_s));
+    const QByteArray before = m_server->core().state().toJson();
+
+    const QByteArray requests[] = {
+        cp(msg::calling(3, u"KASSA1_Call"_s)),
+        cp(msg::registerFromDialog(u"KASSA1_Call"_s, TZELKClientType::ctCall, u"Entré"_s, 42, 0)),
+        cp(msg::postCallablesFromDialog(u"KASSA1_Call"_s, TZELKClientType::ctCall, {3, 1})),
+        cp(msg::setIniTextShared(u"ZELK"_s, u"FrameRate"_s, u"7"_s)),
+    };
+    for (const QByteArray &request : requests) {
+        c->send(request);
+        const QByteArray answer = c->drain(150);
+        QVERIFY2(answer.startsWith("ERROR: 008 \xC4ndringen kunde inte sparas: "), answer.constData());
+        QVERIFY(answer.size() > 40); // the reason follows
+        QCOMPARE(m_server->core().state().toJson(), before);
+    }
+    QString error;
+    QVERIFY(!m_server->setCalled(3, true, &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(m_server->core().state().calls.isEmpty());
+
+    // Reading goes on as before.
+    c->send(getCallList());
+    QVERIFY(calledNumbers(records(c->takeUntil(kListEnd))).isEmpty());
+}
+
+void TestZelkServer::registration_refusesBadNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("reply");
+    const QByteArray blank = "ERROR: 007 Klientnamnet saknas eller best\xE5r bara av blanksteg";
+    const QByteArray separator = "ERROR: 007 Klientnamnet f\xE5r inte inneh\xE5lla \":\", \"~\", \"\xA4\" eller \"\\\"";
+    QTest::newRow("blanks only") << u"   "_s << blank;
+    QTest::newRow("backslash") << u"WS\\12_Call"_s << separator;
+    QTest::newRow("tilde") << u"WS~12_Call"_s << separator;
+}
+
+void TestZelkServer::registration_refusesBadNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, reply);
+    WireClient c;
+    QVERIFY(c.connectTo(m_server->port()));
+    c.send(cp(msg::registerFromDialog(name, TZELKClientType::ctCall, u"Plats"_s, 1, 0)));
+    QCOMPARE(c.drain(150), reply);
+    const qsizetype clients = m_server->core().state().clients.size();
+    // Nor does asking for a call list register such a name on its own.
+    c.send(getCallList(name));
+    QCOMPARE(c.drain(150), QByteArray("ERROR: 001"));
+    QCOMPARE(m_server->core().state().clients.size(), clients);
+}
+
+void TestZelkServer::idleLimit_closesOnlyUnfinishedOrAnonymous()
+{
+    m_server->setIdleLimit(300);
+    WireClient unfinished;
+    QVERIFY(unfinished.connectTo(m_server->port()));
+    unfinished.send("\xA4" "CALLING:1:KASS");
+    WireClient silent;
+    QVERIFY(silent.connectTo(m_server->port()));
+    auto waiting = client(u"KASSA1_Call"_s); // identified, then quiet: it waits for pushes
+    QVERIFY(waiting);
+
+    QVERIFY(unfinished.waitForDisconnect(3000));
+    QVERIFY(silent.waitForDisconnect(3000));
+    QTest::qWait(400);
+    QCOMPARE(waiting->socket().state(), QAbstractSocket::ConnectedState);
+    QCOMPARE(m_server->connections().size(), 1);
+    QVERIFY(m_server->setCalled(1, true, nullptr));
+    QCOMPARE(calledNumbers(records(waiting->takeUntil(kListEnd))), QList<qint32>{1});
+}
+
+void TestZelkServer::inputCap_allowsLongListsRefusesMore()
+{
+    // A resource list of 8500 pairs (nearly 60 KB) is taken whole.
+    auto c = client(u"KASSA1_Call"_s);
+    QVERIFY(c);
+    QList<qint32> numbers(8500, 1);
+    numbers[1] = 3;
+    const QByteArray list = cp(msg::postCallablesFromDialog(u"KASSA1_Call"_s, TZELKClientType::ctCall, numbers));
+    QVERIFY(list.size() > 55000 && list.size() < 64 * 1024);
+    c->send(list);
+    QCOMPARE(::numbers(records(c->takeUntil(kListEnd))), (QList<qint32>{1, 3}));
+
+    // 100 KB of one unfinished message is more than a client ever sends.
+    WireClient d;
+    QVERIFY(d.connectTo(m_server->port()));
+    d.send("\xA4POSTCALLABLESLIST:KASSA1_Call:0:" + QByteArray(100 * 1024, '1'));
+    QVERIFY(d.waitForDisconnect(3000));
 }
 
 QTEST_GUILESS_MAIN(TestZelkServer)

@@ -6,6 +6,7 @@
 #include "session/IncomingDispatcher.h"
 #include "session/SessionState.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -37,6 +38,8 @@ private Q_SLOTS:
     void callList_splitAtEveryPosition();
     void brokenMessage_isNotHeldForever();
     void heldBack_isCapped();
+    void envelope_completingReadOpensTheNext();
+    void envelopes_sameWhateverTheReads();
 
 private:
     QList<QString> names() const;
@@ -331,6 +334,107 @@ void TestDispatcher::heldBack_isCapped()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"incomplete message"_s));
     QVERIFY(!assembler.feed(huge));
     QCOMPARE(assembler.heldBack(), 0);
+}
+
+void TestDispatcher::envelope_completingReadOpensTheNext()
+{
+    const QString first = callListMessage(2) + msg::retIniText(u"a"_s);
+    const QString second = msg::retIniText(u"b"_s);
+    const QString one = msg::envelope(first);
+    const QString two = msg::envelope(second);
+    const qsizetype half = one.size() / 2;
+
+    IncomingAssembler assembler;
+    QVERIFY(assembler.takeBlocks(one.left(half)).isEmpty());
+    // The rest of the first envelope, its end and the start of the second in one read.
+    QCOMPARE(assembler.takeBlocks(one.mid(half) + two.left(15)), QStringList{first});
+    QVERIFY(assembler.collecting());
+    QCOMPARE(assembler.takeBlocks(two.mid(15)), QStringList{second});
+    QVERIFY(!assembler.collecting());
+
+    // The same reads through the joined form reach the dispatcher whole.
+    IncomingAssembler joined;
+    for (const QString &read : QStringList{one.left(half), one.mid(half) + two.left(15), two.mid(15)}) {
+        if (auto block = joined.feed(read))
+            m_dispatcher->DispatchIncoming(*block);
+    }
+    QCOMPARE(m_iniTexts, (QStringList{u"a"_s, u"b"_s}));
+    QCOMPARE(names(), (QList<QString>{u"Namn 0"_s, u"Namn 1"_s}));
+}
+
+// A stream of envelopes and loose messages, cut into reads in every way tried, gives the
+// blocks of the uncut stream: each envelope whole and alone, nothing lost or repeated, all in
+// stream order, and the dispatcher sees every settings answer in order.
+void TestDispatcher::envelopes_sameWhateverTheReads()
+{
+    const QStringList envelopes{callListMessage(2) + msg::retIniText(u"e1"_s),
+                                msg::retIniText(u"e2"_s) + msg::retIniText(u"e3"_s),
+                                callListMessage(3)};
+    const QString stream = msg::retIniText(u"l1"_s) + msg::envelope(envelopes[0])
+                           + msg::envelope(envelopes[1]) + msg::retIniText(u"l2"_s)
+                           + msg::retIniText(u"l3"_s) + msg::envelope(envelopes[2])
+                           + msg::retIniText(u"l4"_s);
+    const QStringList iniOrder{u"l1"_s, u"e1"_s, u"e2"_s, u"e3"_s, u"l2"_s, u"l3"_s, u"l4"_s};
+
+    const QStringList uncut = IncomingAssembler().takeBlocks(stream);
+    QCOMPARE(uncut.size(), 6);
+    const QString everything = uncut.join(QString());
+
+    const auto check = [&](const QList<qsizetype> &cuts) {
+        m_model->rebuild({});
+        m_iniTexts.clear();
+        IncomingAssembler assembler;
+        QStringList blocks;
+        qsizetype from = 0;
+        QList<qsizetype> ends = cuts;
+        ends.append(stream.size());
+        for (qsizetype to : ends) {
+            for (const QString &block : assembler.takeBlocks(stream.mid(from, to - from))) {
+                blocks.append(block);
+                m_dispatcher->DispatchIncoming(block);
+            }
+            from = to;
+        }
+        const QString where = u"cuts at"_s + [&] {
+            QString list;
+            for (qsizetype c : cuts)
+                list += u' ' + QString::number(c);
+            return list;
+        }();
+        QVERIFY2(blocks.join(QString()) == everything, qPrintable(where));
+        qsizetype next = 0;
+        for (const QString &envelope : envelopes) {
+            next = blocks.indexOf(envelope, next);
+            QVERIFY2(next >= 0, qPrintable(where));
+            ++next;
+        }
+        QVERIFY2(m_iniTexts == iniOrder, qPrintable(where + u": "_s + m_iniTexts.join(u',')));
+        QVERIFY2(m_model->items().size() == 3, qPrintable(where));
+        QVERIFY(!assembler.collecting());
+        QCOMPARE(assembler.heldBack(), 0);
+    };
+
+    check({});
+    for (qsizetype at = 1; at < stream.size(); ++at)
+        check({at});
+    for (qsizetype step = 1; step <= 12; ++step) {
+        QList<qsizetype> cuts;
+        for (qsizetype at = step; at < stream.size(); at += step)
+            cuts.append(at);
+        check(cuts);
+    }
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    qInfo("random cuts with seed %u", seed);
+    for (int round = 0; round < 300; ++round) {
+        QList<qsizetype> cuts;
+        const int count = random.bounded(1, 20);
+        for (int i = 0; i < count; ++i)
+            cuts.append(random.bounded(1, int(stream.size())));
+        std::sort(cuts.begin(), cuts.end());
+        cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+        check(cuts);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDispatcher)
