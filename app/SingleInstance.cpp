@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QRegularExpression>
 
 #include <unistd.h>
 
@@ -26,10 +27,16 @@ QString sessionComponent(QString text)
 
 QString desktopSessionKey()
 {
-    // One user may run several desktop sessions at once, and they share the runtime folder:
-    // the login session's id tells them apart, else the display they show on.
-    for (const char *variable : {"XDG_SESSION_ID", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        const QString value = qEnvironmentVariable(variable).trimmed();
+    // One user may run several desktop sessions at once, and they share the runtime folder.
+    // Every program of a desktop knows its X display (also under Wayland, through Xwayland),
+    // while the login session's id is missing in programs started by the user's service
+    // manager; so the display comes first, without its screen number (":0" and ":0.0" are
+    // one desktop).
+    static const QRegularExpression screen(u"^(.*:[0-9]+)\\.[0-9]+$"_s);
+    QString display = qEnvironmentVariable("DISPLAY").trimmed();
+    display.replace(screen, u"\\1"_s);
+    for (const QString &value : {display, qEnvironmentVariable("WAYLAND_DISPLAY").trimmed(),
+                                 qEnvironmentVariable("XDG_SESSION_ID").trimmed()}) {
         if (!value.isEmpty())
             return sessionComponent(value);
     }

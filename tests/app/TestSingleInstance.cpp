@@ -161,50 +161,58 @@ void TestSingleInstance::version_isPrinted()
 void TestSingleInstance::twoDesktopSessions_data()
 {
     QTest::addColumn<bool>("withRuntimeFolder");
-    QTest::addColumn<QString>("firstSession");
-    QTest::addColumn<QString>("secondSession");
+    QTest::addColumn<QStringList>("first");  // DISPLAY, XDG_SESSION_ID
+    QTest::addColumn<QStringList>("second");
     QTest::addColumn<bool>("bothRun");
-    QTest::newRow("one runtime folder, two sessions") << true << u"c1"_s << u"c2"_s << true;
-    QTest::newRow("one runtime folder, one session") << true << u"c1"_s << u"c1"_s << false;
-    QTest::newRow("no runtime folder, two sessions") << false << u"c1"_s << u"c2"_s << true;
-    QTest::newRow("no runtime folder, one session") << false << u"c1"_s << u"c1"_s << false;
+    const QStringList c1{QString(), u"c1"_s}, c2{QString(), u"c2"_s};
+    QTest::newRow("one runtime folder, two sessions") << true << c1 << c2 << true;
+    QTest::newRow("one runtime folder, one session") << true << c1 << c1 << false;
+    QTest::newRow("no runtime folder, two sessions") << false << c1 << c2 << true;
+    QTest::newRow("no runtime folder, one session") << false << c1 << c1 << false;
+    QTest::newRow("two displays") << true << QStringList{u":71"_s, u"c1"_s}
+                                  << QStringList{u":72"_s, u"c1"_s} << true;
+    QTest::newRow("one display, screen number or not") << true << QStringList{u":71"_s, u"c1"_s}
+                                                       << QStringList{u":71.0"_s, QString()} << false;
 }
 
 // One user logged in twice shares the runtime folder; each desktop session has its own client.
+// (The offscreen platform does not use DISPLAY, so any value stands for a desktop.)
 void TestSingleInstance::twoDesktopSessions()
 {
     QFETCH(bool, withRuntimeFolder);
-    QFETCH(QString, firstSession);
-    QFETCH(QString, secondSession);
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, second);
     QFETCH(bool, bothRun);
 
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
-    const auto environment = [&](const QString &session) {
+    const auto environment = [&](const QStringList &session) {
         QProcessEnvironment env;
-        env.insert(u"XDG_SESSION_ID"_s, session);
-        env.insert(u"DISPLAY"_s, u""_s);
+        // An empty value removes the variable (see start).
+        env.insert(u"DISPLAY"_s, session[0]);
+        env.insert(u"WAYLAND_DISPLAY"_s, QString());
+        env.insert(u"XDG_SESSION_ID"_s, session[1]);
         if (!withRuntimeFolder) {
-            env.insert(u"XDG_RUNTIME_DIR"_s, u""_s);
+            env.insert(u"XDG_RUNTIME_DIR"_s, QString());
             env.insert(u"TMPDIR"_s, temp.path());
         }
         return env;
     };
 
-    auto first = start({}, environment(firstSession));
-    QVERIFY(first->waitForStarted());
-    QVERIFY(stillRunningAfter(*first, 1500));
-    auto second = start({}, environment(secondSession));
-    QVERIFY(second->waitForStarted());
-    QCOMPARE(stillRunningAfter(*second, 3000), bothRun);
+    auto firstClient = start({}, environment(first));
+    QVERIFY(firstClient->waitForStarted());
+    QVERIFY(stillRunningAfter(*firstClient, 1500));
+    auto secondClient = start({}, environment(second));
+    QVERIFY(secondClient->waitForStarted());
+    QCOMPARE(stillRunningAfter(*secondClient, 3000), bothRun);
     if (!withRuntimeFolder) {
         // Without a runtime folder the lock lies in a folder of this user's own.
         const QDir own(temp.path() + u"/zelk-runtime-"_s + QString::number(::getuid()));
-        QVERIFY2(!own.entryList({u"ZELK_WCallClient-"_s + firstSession + u".lock"_s}).isEmpty(),
+        QVERIFY2(!own.entryList({u"ZELK_WCallClient-"_s + first[1] + u".lock"_s}).isEmpty(),
                  qPrintable(own.entryList().join(u' ')));
     }
-    m_started.push_back(std::move(first));
-    m_started.push_back(std::move(second));
+    m_started.push_back(std::move(firstClient));
+    m_started.push_back(std::move(secondClient));
 }
 
 void TestSingleInstance::infoOptions_withoutDisplay_data()
