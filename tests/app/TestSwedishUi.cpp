@@ -1,11 +1,14 @@
+#include "../admin/AdminTestSupport.h"
 #include "admin/TfrmSystreg.h"
 #include "callwindow/TfrmZelkMain.h"
 #include "common/Identity.h"
 #include "common/Prompts.h"
 #include "common/Registry.h"
 #include "common/Settings.h"
+#include "common/SettingsKeys.h"
 #include "common/SwedishDialogs.h"
 #include "common/WidgetPrompts.h"
+#include "server/ZelkServer.h"
 #include "speech/SpeechGlobals.h"
 
 #include <QAbstractButton>
@@ -325,13 +328,37 @@ void TestSwedishUi::socketErrors()
     QVERIFY2(english.isEmpty(), qPrintable(english.join(u'\n')));
 }
 
+// The tray menu with a call list from the reference server, before and after a call.
 void TestSwedishUi::trayMenu()
 {
+    admintest::RecordingPrompts prompts;
+    server::ZelkServer zelkServer(server::ServerState::demo());
+    zelkServer.setLogging(false);
+    QString error;
+    QVERIFY2(zelkServer.listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
+    WriteSetting(keys::ServerName, u"127.0.0.1"_s);
+    WriteSetting(keys::ServerPort, QString::number(zelkServer.port()));
+
     TfrmZelkMain window;
+    window.show();
     QMenu &menu = window.popupMenu();
-    QStringList texts;
-    addMenuTexts(&menu, texts);
-    QVERIFY(texts.contains(u"Avsluta"_s));
+    const auto menuTexts = [&menu] {
+        QMetaObject::invokeMethod(&menu, "aboutToShow");
+        QStringList texts;
+        addMenuTexts(&menu, texts);
+        return texts;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(menu.actions().size() > 4, 10000);
+    QStringList texts = menuTexts();
+    QVERIFY2(texts.contains(u"Avsluta"_s) && texts.contains(u"Inställningar..."_s),
+             qPrintable(texts.join(u'|')));
+
+    // A called resource's entry tells since when.
+    QAction *first = menu.actions().first();
+    const QString before = first->text();
+    first->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(menu.actions().first()->text() != before, 10000);
+    texts << menuTexts() << prompts.errors << prompts.questions << prompts.balloons;
     const QStringList english = englishIn(texts);
     QVERIFY2(english.isEmpty(), qPrintable(english.join(u'\n')));
 }
