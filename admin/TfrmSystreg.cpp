@@ -1,5 +1,7 @@
 #include "admin/TfrmSystreg.h"
 
+#include "admin/RoomyRows.h"
+
 #include "common/HlsColor.h"
 #include "common/Identity.h"
 #include "common/Prompts.h"
@@ -264,6 +266,7 @@ QWidget *TfrmSystreg::buildClientTab()
     for (QListWidget *list : {ListBox1, ListBox2}) {
         list->setSelectionMode(QAbstractItemView::ExtendedSelection);
         list->setSortingEnabled(false);
+        list->setItemDelegate(new RoomyRowDelegate(list));
         list->setMinimumSize(list->fontMetrics().horizontalAdvance(u'M') * 16,
                              list->fontMetrics().height() * 10);
     }

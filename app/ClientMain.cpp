@@ -1,4 +1,5 @@
 #include "app/ClientMain.h"
+#include "app/CommandLineInfo.h"
 #include "app/SessionEnd.h"
 #include "admin/TfrmSystreg.h"
 #include "app/SingleInstance.h"
@@ -17,7 +18,6 @@
 #include <QPointer>
 #include <QScreen>
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -31,14 +31,13 @@ constexpr auto kInstanceName = "ZELK_WCallClient";
 
 int zelk::runClient(int argc, char *argv[])
 {
+    // Help and version come before the window system, so they work without a display.
+    if (const auto answered = zelk::answerInfoOptions(argc, argv))
+        return *answered;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"ZELK Windows CallClient"_s);
     QApplication::setApplicationVersion(QStringLiteral(ZELK_PRODUCT_VERSION));
-
-    if (QApplication::arguments().contains(u"--version"_s)) {
-        std::printf("%s %s\n", ZELK_PRODUCT_NAME, ZELK_PRODUCT_VERSION);
-        return 0;
-    }
 
     // Only when ZELK_STALL_REPORT asks for it: how long the event loop ever kept events waiting.
     const std::unique_ptr<zelk::StallWatchdog> watchdog = zelk::StallWatchdog::fromEnvironment();

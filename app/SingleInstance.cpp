@@ -1,8 +1,12 @@
 #include "app/SingleInstance.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
-#include <QStandardPaths>
+#include <QRegularExpression>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -10,26 +14,73 @@ namespace zelk {
 
 namespace {
 
+QString sessionComponent(QString text)
+{
+    for (QChar &c : text) {
+        if (!c.isLetterOrNumber() && c != u'-' && c != u'_')
+            c = u'_';
+    }
+    return text;
+}
+
+} // namespace
+
+QString desktopSessionKey()
+{
+    // One user may run several desktop sessions at once, and they share the runtime folder.
+    // Every program of a desktop knows its X display (also under Wayland, through Xwayland),
+    // while the login session's id is missing in programs started by the user's service
+    // manager; so the display comes first, without its screen number (":0" and ":0.0" are
+    // one desktop).
+    static const QRegularExpression screen(u"^(.*:[0-9]+)\\.[0-9]+$"_s);
+    QString display = qEnvironmentVariable("DISPLAY").trimmed();
+    display.replace(screen, u"\\1"_s);
+    for (const QString &value : {display, qEnvironmentVariable("WAYLAND_DISPLAY").trimmed(),
+                                 qEnvironmentVariable("XDG_SESSION_ID").trimmed()}) {
+        if (!value.isEmpty())
+            return sessionComponent(value);
+    }
+    return u"console"_s;
+}
+
+QString sessionInstanceName(const QString &name)
+{
+    return name + u'-' + desktopSessionKey();
+}
+
+namespace {
+
 constexpr QByteArrayView kActivate = "activate\n";
 
-// Both the lock and the activation socket live in the user's runtime folder, so that each
-// user session (and each test) has its own instance.
+// Both the lock and the activation socket live in the user's runtime folder; without one,
+// in a folder of this user's own under the temporary folder, never in a folder that all
+// users share.
 QString runtimeFolder()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return folder;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime;
+    const QString own = QDir::tempPath() + u"/zelk-runtime-"_s + QString::number(::getuid());
+    QDir().mkpath(own);
+    const QFileInfo info(own);
+    if (!info.isDir() || info.ownerId() != ::getuid()) {
+        // Someone else's folder of that name: this user's cache folder is the user's own.
+        const QString cache = QDir::homePath() + u"/.cache/Kestrova"_s;
+        QDir().mkpath(cache);
+        return cache;
+    }
+    QFile::setPermissions(own, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return own;
 }
 
 QString lockFilePath(const QString &name)
 {
-    return runtimeFolder() + u'/' + name + u".lock"_s;
+    return runtimeFolder() + u'/' + sessionInstanceName(name) + u".lock"_s;
 }
 
 QString socketPath(const QString &name)
 {
-    return runtimeFolder() + u'/' + name;
+    return runtimeFolder() + u'/' + sessionInstanceName(name);
 }
 
 } // namespace

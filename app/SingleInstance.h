@@ -10,9 +10,15 @@
 
 namespace zelk {
 
-// Admits one calling client per user session. The lock file plays the part of a named
-// mutex (a crashed holder's lock counts as stale and is taken over); the local server of
-// the same name lets a second start ask the running instance to come to the front.
+// The desktop session this process belongs to, as a file-name component.
+QString desktopSessionKey();
+// name qualified by the desktop session, as a named mutex without a prefix is on Windows.
+QString sessionInstanceName(const QString &name);
+
+// Admits one calling client per desktop session. The lock file, named for the session in the
+// user's runtime folder, plays the part of a named mutex (a crashed holder's lock counts as
+// stale and is taken over); the local server of the same name lets a second start ask the
+// running instance to come to the front.
 class SingleInstance final : public QObject
 {
     Q_OBJECT

@@ -54,17 +54,26 @@ QMessageBox::StandardButton showSwedishMessageBox(QWidget *parent, QMessageBox::
 
 bool installSwedishTranslations(QCoreApplication &app)
 {
-    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    bool any = false;
-    for (const QString &name : {u"qt_sv"_s, u"qtbase_sv"_s}) {
+    // Installed last, searched first: the program's own catalogue beside the executable wins
+    // over Qt's older Swedish catalogue, which lacks most of the texts that Qt 6 shows.
+    const QString qtFolder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const std::pair<QString, QString> catalogues[] = {
+        {u"qt_sv"_s, qtFolder},
+        {u"qtbase_sv"_s, qtFolder},
+        {u"zelk_qt_sv"_s, QCoreApplication::applicationDirPath()},
+    };
+    bool own = false;
+    for (const auto &[name, folder] : catalogues) {
         auto translator = std::make_unique<QTranslator>();
         if (!translator->load(name, folder))
             continue;
         translator->setParent(&app);
         QCoreApplication::installTranslator(translator.release());
-        any = true;
+        own = name == u"zelk_qt_sv"_s;
     }
-    return any;
+    if (!own)
+        qWarning("ZELK: zelk_qt_sv.qm not found beside the program; Qt's own texts stay English");
+    return own;
 }
 
 } // namespace zelk

@@ -17,8 +17,9 @@ QMessageBox::StandardButton showSwedishMessageBox(QWidget *parent, QMessageBox::
                                                   const QString &text,
                                                   QMessageBox::StandardButtons buttons,
                                                   QMessageBox::StandardButton defaultButton);
-// Loads Qt's own Swedish texts (qt_sv, qtbase_sv) from Qt's translations folder, so that the
-// toolkit's built-in dialogs speak Swedish too. True when at least one was found.
+// Loads the Swedish texts of the toolkit's own strings (colour chooser, standard buttons,
+// context menus, socket errors): the program's zelk_qt_sv.qm beside the executable, over Qt's
+// qt_sv/qtbase_sv where installed. True when the program's own catalogue was loaded.
 bool installSwedishTranslations(QCoreApplication &app);
 
 } // namespace zelk

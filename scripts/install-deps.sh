@@ -6,11 +6,12 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-speech-dev qt6-declarative-dev
-  qt6-speech-speechd-plugin qt6-translations-l10n qt6-qpa-plugins
+  qt6-speech-speechd-plugin qt6-translations-l10n qt6-l10n-tools qt6-qpa-plugins
   speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
   libxcb-xinput-dev libxi-dev libx11-dev libxkbcommon-dev libgl-dev libgl1-mesa-dri
   xvfb xdotool xauth imagemagick fonts-liberation socat dbus-daemon
   libbenchmark-dev clang libclang-rt-dev ccache
+  dpkg-dev file lintian
 )
 
 missing=()

@@ -236,8 +236,9 @@ void ServerSession::ClientSocket1Read()
 {
     try {
         const QString read = fromCodePage(ClientSocket1.readAll());
-        if (auto block = m_assembler.feed(read))
-            m_dispatcher.DispatchIncoming(std::move(*block));
+        // Envelope by envelope, in the order the stream brought them.
+        for (QString &block : m_assembler.takeBlocks(read))
+            m_dispatcher.DispatchIncoming(std::move(block));
     } catch (const std::exception &e) {
         ShowError(u"Error in ClientSocket1Read!\n\n"_s + QString::fromLocal8Bit(e.what()));
     }

@@ -118,7 +118,7 @@ BENCHMARK(BM_BuildNameTextures)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 
 void BM_HardwareFrame(benchmark::State &state)
 {
-    if (ChooseDrumDevice(QString(), QGuiApplication::platformName(), &OpenGLContextAvailable)
+    if (ChooseDrumDevice(u"hardware"_s, QGuiApplication::platformName(), &ProbeOpenGLInProcess)
         != DrumDevice::Hardware) {
         state.SkipWithError("no OpenGL context (run under Xvfb with QT_QPA_PLATFORM=xcb)");
         return;

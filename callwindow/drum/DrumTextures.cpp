@@ -96,6 +96,29 @@ int FitFontSize(FaceCanvas &canvas, const QRect &rect, const QString &text)
     return start;
 }
 
+namespace {
+
+// Whether the ink of text at the canvas's size, placed as DrawCenteredText places it, stays
+// inside the vertical margins.
+bool InkFitsHeight(const FaceCanvas &canvas, const QString &text)
+{
+    const QFont font = FaceFont(canvas.fontSize());
+    const QFontMetrics metrics(font);
+    const int height = canvas.size().height();
+    const int baseline = height / 2 - metrics.height() / 2 + metrics.ascent();
+    const QRect ink = metrics.boundingRect(text).translated(0, baseline);
+    return ink.top() >= kFaceTextVerticalMargin && ink.bottom() < height - kFaceTextVerticalMargin;
+}
+
+} // namespace
+
+int LimitFontSizeToHeight(FaceCanvas &canvas, const QString &text, int size)
+{
+    for (canvas.setFontSize(size); size > 1 && !InkFitsHeight(canvas, text); canvas.setFontSize(size))
+        --size;
+    return size;
+}
+
 void DrawCenteredText(FaceCanvas &canvas, const QString &text, const QColor &color, int size)
 {
     canvas.setFontSize(size);
@@ -140,6 +163,7 @@ void BuildEntryTextures(TZELKCallListItem &item, const QList<QImage> &pictures)
         }
         DrawFaceFrame(p, size, kNeutralFrame, 2);
         int fontSize = FitFontSize(canvas, textRect, item.CallNamn);
+        fontSize = LimitFontSizeToHeight(canvas, item.CallNamn, fontSize);
         DrawCenteredText(canvas, item.CallNamn, FromWindowsColor(item.CallColor), fontSize);
         item.Texture = bitmap.copy();
 
@@ -153,6 +177,7 @@ void BuildEntryTextures(TZELKCallListItem &item, const QList<QImage> &pictures)
         }
         DrawFaceFrame(p, size, kCalledFrame, 3);
         fontSize = FitFontSize(canvas, textRect, item.CallNamn);
+        fontSize = LimitFontSizeToHeight(canvas, item.CallNamn, fontSize);
         DrawCenteredText(canvas, item.CallNamn, kCalledText, fontSize);
     }
     item.CallTexture = bitmap;

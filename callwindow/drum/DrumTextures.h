@@ -20,6 +20,8 @@ inline constexpr int kFaceStartFontSize = 8;
 // FitFontSize leaves this much of the width free.
 inline constexpr int kFaceTextMargin = 40;
 inline constexpr int kMaxFontSize = 2000;
+// Glyphs keep this many pixels free above and below, clear of the 3-pixel frame.
+inline constexpr int kFaceTextVerticalMargin = 4;
 
 // Colours travel as Windows colour values, 0x00BBGGRR.
 QColor FromWindowsColor(qint32 color);
@@ -56,6 +58,11 @@ private:
 // The font size at which text just fits the width of rect, searched from the canvas's current
 // size one point at a time; the canvas is left at the last size tried.
 int FitFontSize(FaceCanvas &canvas, const QRect &rect, const QString &text);
+// The largest size, from size down, at which text drawn by DrawCenteredText keeps every glyph
+// (the rings and dots above capitals, the descenders) at least kFaceTextVerticalMargin pixels
+// inside the bitmap's top and bottom edge; FitFontSize fits the width only, and a short name
+// would otherwise grow taller than the face. The canvas is left at the result.
+int LimitFontSizeToHeight(FaceCanvas &canvas, const QString &text, int size);
 // Text centred on the whole bitmap, over what is there.
 void DrawCenteredText(FaceCanvas &canvas, const QString &text, const QColor &color, int size);
 // A hollow rectangle over the bitmap's border drawn with a pen of penWidth pixels centred on

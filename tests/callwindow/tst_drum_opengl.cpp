@@ -18,12 +18,13 @@ private Q_SLOTS:
     void initTestCase();
     void sameFrameAsSoftware_data();
     void sameFrameAsSoftware();
+    void probeHelper_findsTheSameRenderer();
 };
 
 void TestDrumOpenGL::initTestCase()
 {
     const QString platform = QGuiApplication::platformName();
-    const bool available = ChooseDrumDevice(QString(), platform, &OpenGLContextAvailable)
+    const bool available = ChooseDrumDevice(u"hardware"_s, platform, &ProbeOpenGLInProcess)
                            == DrumDevice::Hardware;
     if (!available) {
         if (qEnvironmentVariableIntValue("ZELK_REQUIRE_OPENGL"))
@@ -99,6 +100,18 @@ void TestDrumOpenGL::sameFrameAsSoftware()
              qPrintable(u"%1 of %2 pixels differ"_s.arg(differing).arg(compared)));
     // The overlay dot is drawn by the shared code on both.
     QCOMPARE(QColor(hardware.pixel(17, surface.height() - 18)), QColor(0, 128, 0));
+}
+
+// The client asks the helper beside it, so that it loads no GL driver of its own; the helper
+// must see what an in-process probe sees.
+void TestDrumOpenGL::probeHelper_findsTheSameRenderer()
+{
+    QVERIFY(QFileInfo(QCoreApplication::applicationDirPath() + u"/zelk-glprobe"_s).isExecutable());
+    const OpenGLProbeResult inProcess = ProbeOpenGLInProcess();
+    const OpenGLProbeResult helper = ProbeOpenGL();
+    QVERIFY(helper.available);
+    QCOMPARE(helper.renderer, inProcess.renderer);
+    QVERIFY(!helper.renderer.isEmpty());
 }
 
 QTEST_MAIN(TestDrumOpenGL)

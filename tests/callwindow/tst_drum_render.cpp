@@ -304,18 +304,30 @@ void TestDrumRender::chooseDevice_data()
     QTest::addColumn<QString>("forced");
     QTest::addColumn<QString>("platform");
     QTest::addColumn<bool>("gl");
+    QTest::addColumn<QString>("renderer");
     QTest::addColumn<bool>("probed");
     QTest::addColumn<int>("device");
     const int sw = int(DrumDevice::Software), hw = int(DrumDevice::Hardware);
-    QTest::newRow("xcb with OpenGL") << QString() << u"xcb"_s << true << true << hw;
-    QTest::newRow("xcb without OpenGL") << QString() << u"xcb"_s << false << true << sw;
-    QTest::newRow("offscreen never tries") << QString() << u"offscreen"_s << true << false << sw;
-    QTest::newRow("forced hardware offscreen") << u"hardware"_s << u"offscreen"_s << true << false
-                                               << sw;
-    QTest::newRow("forced hardware, no context") << u"hardware"_s << u"xcb"_s << false << true
-                                                 << sw;
-    QTest::newRow("forced software") << u"Software"_s << u"xcb"_s << true << false << sw;
-    QTest::newRow("unknown value") << u"direct3d"_s << u"wayland"_s << true << true << hw;
+    const QString gpu = u"Mesa Intel(R) UHD Graphics 620 (KBL GT2)"_s;
+    const QString llvmpipe = u"llvmpipe (LLVM 15.0.6, 256 bits)"_s;
+    QTest::newRow("xcb with hardware OpenGL") << QString() << u"xcb"_s << true << gpu << true << hw;
+    QTest::newRow("xcb without OpenGL") << QString() << u"xcb"_s << false << QString() << true << sw;
+    QTest::newRow("offscreen never tries") << QString() << u"offscreen"_s << true << gpu << false << sw;
+    QTest::newRow("forced hardware offscreen") << u"hardware"_s << u"offscreen"_s << true << gpu
+                                               << false << sw;
+    QTest::newRow("forced hardware, no context") << u"hardware"_s << u"xcb"_s << false << QString()
+                                                 << true << sw;
+    QTest::newRow("forced software") << u"Software"_s << u"xcb"_s << true << gpu << false << sw;
+    QTest::newRow("unknown value") << u"direct3d"_s << u"wayland"_s << true << gpu << true << hw;
+    QTest::newRow("llvmpipe") << QString() << u"xcb"_s << true << llvmpipe << true << sw;
+    QTest::newRow("softpipe") << QString() << u"xcb"_s << true << u"softpipe"_s << true << sw;
+    QTest::newRow("swrast") << QString() << u"xcb"_s << true << u"Mesa swrast"_s << true << sw;
+    QTest::newRow("software rasterizer") << QString() << u"xcb"_s << true
+                                         << u"Software Rasterizer"_s << true << sw;
+    QTest::newRow("llvmpipe, hardware asked for") << u"hardware"_s << u"xcb"_s << true << llvmpipe
+                                                  << true << hw;
+    QTest::newRow("unknown value, llvmpipe") << u"direct3d"_s << u"xcb"_s << true << llvmpipe
+                                             << true << sw;
 }
 
 void TestDrumRender::chooseDevice()
@@ -323,12 +335,13 @@ void TestDrumRender::chooseDevice()
     QFETCH(QString, forced);
     QFETCH(QString, platform);
     QFETCH(bool, gl);
+    QFETCH(QString, renderer);
     QFETCH(bool, probed);
     QFETCH(int, device);
     bool asked = false;
     const DrumDevice d = ChooseDrumDevice(forced, platform, [&] {
         asked = true;
-        return gl;
+        return OpenGLProbeResult{gl, renderer};
     });
     QCOMPARE(int(d), device);
     QCOMPARE(asked, probed);

@@ -33,6 +33,24 @@ TZELKCallListItem entry(const QString &name, qint32 color = 0x00FFFFFF)
     return item;
 }
 
+// Rows holding text ink: pixels where the text colour's channel stands well above the others
+// (the backgrounds and frames are grey, green or yellow).
+std::pair<int, int> inkRows(const QImage &image, bool redText)
+{
+    int top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const bool ink = redText ? c.red() - c.green() > 60 && c.red() - c.blue() > 60
+                                     : c.blue() - c.red() > 60 && c.blue() - c.green() > 60;
+            if (ink) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    return {top, bottom};
+}
+
 } // namespace
 
 class TestDrumTextures : public QObject
@@ -48,6 +66,8 @@ private Q_SLOTS:
     void pictureBackgrounds_data();
     void pictureBackgrounds();
     void emptyList();
+    void wholeLettersOnShortNames_data();
+    void wholeLettersOnShortNames();
 };
 
 void TestDrumTextures::faceFont()
@@ -207,6 +227,36 @@ void TestDrumTextures::emptyList()
     for (const auto &item : list) {
         QVERIFY(!item.Texture.isNull());
         QVERIFY(!item.CallTexture.isNull());
+    }
+}
+
+void TestDrumTextures::wholeLettersOnShortNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("ring above a capital") << u"Åsa"_s;
+    QTest::newRow("dots above a capital, a descender") << u"Öberg"_s;
+    QTest::newRow("ring and descender") << u"Åg"_s;
+}
+
+// A short name grows to the width of the face; its accents and descenders must still lie
+// wholly inside the face, clear of the frame.
+void TestDrumTextures::wholeLettersOnShortNames()
+{
+    QFETCH(QString, name);
+    TZELKCallListItem item = entry(name, 0x00FF0000); // blue text on the neutral face
+    BuildEntryTextures(item, {});
+    const struct {
+        const QImage &image;
+        bool redText;
+    } faces[] = {{item.Texture, false}, {item.CallTexture, true}};
+    for (const auto &face : faces) {
+        const auto [top, bottom] = inkRows(face.image, face.redText);
+        const int height = face.image.height();
+        QVERIFY2(bottom > top, qPrintable(name));
+        QVERIFY2(top >= 3 && bottom <= height - 4,
+                 qPrintable(u"%1: ink rows %2..%3 of %4"_s.arg(name).arg(top).arg(bottom).arg(height)));
+        // Still a large name, not shrunk to nothing.
+        QVERIFY2(bottom - top > height / 2, qPrintable(u"%1: %2"_s.arg(name).arg(bottom - top)));
     }
 }
 
