@@ -5,6 +5,8 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace zelk {
@@ -75,22 +77,63 @@ int FaceCanvas::textHeight(const QString &text) const
     return QFontMetrics(m_font).height();
 }
 
+namespace {
+
+// Where the fitting size lies, from the width at the start size: text widths grow in
+// proportion to the font size, so the answer is found a step or two from here instead of by
+// trying every size from the start on (hundreds of font loads for a short name).
+int EstimatedSize(int start, int startWidth, int width)
+{
+    if (startWidth <= 0)
+        return start;
+    return static_cast<int>(qint64(start) * width / startWidth);
+}
+
+bool Narrower(FaceCanvas &canvas, const QString &text, int size, int width)
+{
+    canvas.setFontSize(size);
+    return canvas.textWidth(text) < width;
+}
+
+bool Wider(FaceCanvas &canvas, const QString &text, int size, int width)
+{
+    canvas.setFontSize(size);
+    return canvas.textWidth(text) > width;
+}
+
+} // namespace
+
 int FitFontSize(FaceCanvas &canvas, const QRect &rect, const QString &text)
 {
     // rect is in the Windows sense: right is one past the last pixel.
     const int width = rect.width();
     const int start = canvas.fontSize();
-    if (canvas.textWidth(text) > width) {
-        for (int size = start; size >= 1; --size) {
+    const int startWidth = canvas.textWidth(text);
+    if (startWidth > width) {
+        // The first size, going down from the start, at which the text is narrower.
+        int size = std::clamp(EstimatedSize(start, startWidth, width), 1, start);
+        if (Narrower(canvas, text, size, width)) {
+            while (size < start && Narrower(canvas, text, size + 1, width))
+                ++size;
             canvas.setFontSize(size);
-            if (canvas.textWidth(text) < width)
+            return size;
+        }
+        while (size > 1) {
+            if (Narrower(canvas, text, --size, width))
                 return size;
         }
         return start;
     }
-    for (int size = start; size <= kMaxFontSize; ++size) {
+    // The first size, going up from the start, at which the text is wider, less one.
+    int size = std::clamp(EstimatedSize(start, startWidth, width), start, kMaxFontSize);
+    if (Wider(canvas, text, size, width)) {
+        while (size - 1 > start && Wider(canvas, text, size - 1, width))
+            --size;
         canvas.setFontSize(size);
-        if (canvas.textWidth(text) > width)
+        return size - 1;
+    }
+    while (size < kMaxFontSize) {
+        if (Wider(canvas, text, ++size, width))
             return size - 1;
     }
     return start;
@@ -114,9 +157,23 @@ bool InkFitsHeight(const FaceCanvas &canvas, const QString &text)
 
 int LimitFontSizeToHeight(FaceCanvas &canvas, const QString &text, int size)
 {
-    for (canvas.setFontSize(size); size > 1 && !InkFitsHeight(canvas, text); canvas.setFontSize(size))
-        --size;
-    return size;
+    canvas.setFontSize(size);
+    if (size <= 1 || InkFitsHeight(canvas, text))
+        return size;
+    // The largest size below that fits: smaller type never reaches further out, so halving
+    // the range finds it in a few font loads.
+    int fits = 1;
+    int tooLarge = size;
+    while (tooLarge - fits > 1) {
+        const int middle = fits + (tooLarge - fits) / 2;
+        canvas.setFontSize(middle);
+        if (InkFitsHeight(canvas, text))
+            fits = middle;
+        else
+            tooLarge = middle;
+    }
+    canvas.setFontSize(fits);
+    return fits;
 }
 
 void DrawCenteredText(FaceCanvas &canvas, const QString &text, const QColor &color, int size)

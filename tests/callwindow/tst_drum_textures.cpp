@@ -88,6 +88,9 @@ void TestDrumTextures::fitFontSize_data()
     QTest::newRow("grows") << u"Rum 12"_s << 8;
     QTest::newRow("long name shrinks") << u"Akutmottagningens läkarexpedition, plan 4 öst"_s << 60;
     QTest::newRow("starts from the neutral size") << u"Tandhygienist"_s << 90;
+    QTest::newRow("one letter") << u"Å"_s << 8;
+    QTest::newRow("just fits") << u"Ö"_s << 450;
+    QTest::newRow("far too large") << u"Björn Ängström, läkare"_s << 400;
 }
 
 void TestDrumTextures::fitFontSize()
@@ -100,6 +103,29 @@ void TestDrumTextures::fitFontSize()
     const QRect rect(0, 0, 512 - 40, 256);
     const int startWidth = canvas.textWidth(text);
     const int size = FitFontSize(canvas, rect, text);
+
+    // The same answer as trying every size from the start on, which the quicker search
+    // replaces.
+    FaceCanvas reference(bitmap);
+    int expected = start;
+    if (startWidth > rect.width()) {
+        for (int s = start; s >= 1; --s) {
+            reference.setFontSize(s);
+            if (reference.textWidth(text) < rect.width()) {
+                expected = s;
+                break;
+            }
+        }
+    } else {
+        for (int s = start; s <= kMaxFontSize; ++s) {
+            reference.setFontSize(s);
+            if (reference.textWidth(text) > rect.width()) {
+                expected = s - 1;
+                break;
+            }
+        }
+    }
+    QCOMPARE(size, expected);
 
     FaceCanvas probe(bitmap);
     probe.setFontSize(size);
