@@ -4,6 +4,7 @@
 #include "callwindow/drum/SoftwareDrumRenderer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QOffscreenSurface>
@@ -74,8 +75,22 @@ OpenGLProbeResult ProbeOpenGLInProcess()
     return result;
 }
 
+bool MayHaveGraphicsHardware()
+{
+#if defined(Q_OS_LINUX)
+    // Without a DRM device node the Mesa driver can only rasterise in software; the probe,
+    // which costs the start-up most of a second, need not ask.
+    const QDir devices(u"/dev/dri"_s);
+    return !devices.entryList({u"card*"_s, u"renderD*"_s}, QDir::System).isEmpty();
+#else
+    return true;
+#endif
+}
+
 OpenGLProbeResult ProbeOpenGL()
 {
+    if (!MayHaveGraphicsHardware() && qEnvironmentVariable("ZELK_RENDERER").trimmed().toLower() != u"hardware"_s)
+        return {true, u"no graphics device (software rasterizer)"_s};
     if (!QFileInfo(helperPath()).isExecutable())
         return ProbeOpenGLInProcess();
     QProcess helper;

@@ -62,6 +62,8 @@ OpenGLProbeResult ProbeOpenGLInProcess();
 // loads no GL driver unless it then uses the hardware device; in this process when the helper
 // is missing. The wait is bounded (a probe that hangs counts as no OpenGL).
 OpenGLProbeResult ProbeOpenGL();
+// Whether the machine has a graphics device node at all (always true where it cannot tell).
+bool MayHaveGraphicsHardware();
 
 // The helper's whole work: the result of an in-process probe as its output lines and exit
 // code (0 available, 1 not).
