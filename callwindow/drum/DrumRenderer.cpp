@@ -78,8 +78,7 @@ OpenGLProbeResult ProbeOpenGLInProcess()
 bool MayHaveGraphicsHardware()
 {
 #if defined(Q_OS_LINUX)
-    // Without a DRM device node the Mesa driver can only rasterise in software; the probe,
-    // which costs the start-up most of a second, need not ask.
+    // Without a DRM device node the Mesa driver can only rasterise in software.
     const QDir devices(u"/dev/dri"_s);
     return !devices.entryList({u"card*"_s, u"renderD*"_s}, QDir::System).isEmpty();
 #else
@@ -89,8 +88,6 @@ bool MayHaveGraphicsHardware()
 
 OpenGLProbeResult ProbeOpenGL()
 {
-    if (!MayHaveGraphicsHardware() && qEnvironmentVariable("ZELK_RENDERER").trimmed().toLower() != u"hardware"_s)
-        return {true, u"no graphics device (software rasterizer)"_s};
     if (!QFileInfo(helperPath()).isExecutable())
         return ProbeOpenGLInProcess();
     QProcess helper;
@@ -126,7 +123,14 @@ DrumRenderer *CreateDrumRenderer(QWidget *parent)
 {
     const QString forced = qEnvironmentVariable("ZELK_RENDERER");
     const QString platform = QGuiApplication::platformName();
-    const DrumDevice device = ChooseDrumDevice(forced, platform, &ProbeOpenGL);
+    const bool asked = forced.trimmed().toLower() == u"hardware"_s;
+    const DrumDevice device = ChooseDrumDevice(forced, platform, [asked]() -> OpenGLProbeResult {
+        // Without a graphics device only a software rasterizer can answer: no need to wait for
+        // the probe, which costs the start-up most of a second.
+        if (!asked && !MayHaveGraphicsHardware())
+            return {true, u"no graphics device (software rasterizer)"_s};
+        return ProbeOpenGL();
+    });
     if (device == DrumDevice::Software && forced.trimmed().toLower() == u"hardware"_s)
         std::fprintf(stderr, "ZELK: no OpenGL context on platform \"%s\"; the drum uses the "
                              "Software device.\n",
