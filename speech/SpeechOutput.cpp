@@ -1,11 +1,9 @@
 #include "speech/SpeechOutput.h"
 
-#include "speech/SpeechEngine.h"
 #include "speech/SpeechGlobals.h"
 #include "speech/SpeechText.h"
 
 #include <QEventLoop>
-#include <QPointer>
 
 namespace zelk {
 
@@ -13,13 +11,12 @@ QString SelectedVoice;
 bool SpeechAvailable = false;
 QString LastSpokenText;
 
-SpeechOutput::SpeechOutput(std::unique_ptr<SpeechEngine> engine, QObject *parent)
+SpeechOutput::SpeechOutput(SpeechEngineFactory factory, QObject *parent)
     : QObject(parent)
-    , m_engine(engine.release())
-    , m_queue(m_engine)
+    , m_host(std::move(factory))
+    , m_queue(&m_host)
 {
-    if (m_engine)
-        m_engine->setParent(this);
+    m_host.start();
 }
 
 SpeechOutput::~SpeechOutput()
@@ -29,7 +26,10 @@ SpeechOutput::~SpeechOutput()
 
 void SpeechOutput::say(const QString &sayString, int flags)
 {
-    if (!SpeechAvailable)
+    // While the engine starts, SpeechAvailable is not yet set, but texts wait for it.
+    if (!SpeechAvailable && !m_host.isStarting())
+        return;
+    if (m_host.state() == SpeechEngineHost::State::Unavailable)
         return;
 
     const QString text = rewriteForSpeech(sayString);
@@ -54,10 +54,10 @@ void SpeechOutput::waitFor(quint64 ticket)
     if (m_queue.isDone(ticket))
         return;
     // Timers and socket events go on while the text is spoken; every queued utterance has
-    // a time limit, so the wait ends even when the engine never reports the end.
+    // a time limit and a failing engine drops the queue, so the wait always ends.
     QEventLoop loop;
-    connect(&m_queue, &SpeechQueue::done, &loop, [&loop, ticket](quint64 doneTicket) {
-        if (doneTicket >= ticket)
+    connect(&m_queue, &SpeechQueue::done, &loop, [this, &loop, ticket] {
+        if (m_queue.isDone(ticket))
             loop.quit();
     });
     connect(this, &SpeechOutput::aboutToBeDestroyed, &loop, &QEventLoop::quit);
