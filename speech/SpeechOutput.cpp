@@ -4,6 +4,7 @@
 #include "speech/SpeechText.h"
 
 #include <QEventLoop>
+#include <QTimer>
 
 namespace zelk {
 
@@ -37,7 +38,7 @@ void SpeechOutput::say(const QString &sayString, int flags)
         LastSpokenText = text;
         const quint64 ticket = m_queue.enqueue(text);
         if ((flags & kSpeakAsync) == 0)
-            waitFor(ticket);
+            waitFor(ticket, m_queue.timeLimitFor(text));
     } else if (!text.isEmpty()) {
         // A repeated text never holds the caller up.
         m_queue.enqueue(text);
@@ -49,10 +50,25 @@ void SpeechOutput::skip()
     m_queue.skipAll();
 }
 
-void SpeechOutput::waitFor(quint64 ticket)
+void SpeechOutput::waitFor(quint64 ticket, int patienceMs)
 {
     if (m_queue.isDone(ticket))
         return;
+    // While no engine is ready (still starting, or a stuck one being replaced, which may
+    // take minutes), the caller waits no longer than the text's own time limit; the text
+    // stays queued and is spoken in the background once the engine is there.
+    QTimer patience;
+    patience.setSingleShot(true);
+    patience.setInterval(patienceMs);
+    const auto watchEngine = [this, &patience] {
+        if (m_host.isReady())
+            patience.stop();
+        else if (!patience.isActive())
+            patience.start();
+    };
+    connect(&m_host, &SpeechEngineHost::ready, &patience, watchEngine);
+    connect(&m_host, &SpeechEngineHost::lost, &patience, watchEngine);
+    watchEngine();
     // Timers and socket events go on while the text is spoken; every queued utterance has
     // a time limit and a failing engine drops the queue, so the wait always ends.
     QEventLoop loop;
@@ -61,6 +77,7 @@ void SpeechOutput::waitFor(quint64 ticket)
             loop.quit();
     });
     connect(this, &SpeechOutput::aboutToBeDestroyed, &loop, &QEventLoop::quit);
+    connect(&patience, &QTimer::timeout, &loop, &QEventLoop::quit);
     loop.exec();
 }
 

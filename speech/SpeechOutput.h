@@ -39,7 +39,7 @@ Q_SIGNALS:
     void aboutToBeDestroyed();
 
 private:
-    void waitFor(quint64 ticket);
+    void waitFor(quint64 ticket, int patienceMs);
 
     SpeechEngineHost m_host;
     SpeechQueue m_queue;

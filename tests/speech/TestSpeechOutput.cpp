@@ -276,6 +276,7 @@ void TestSpeechOutput::stuckStart_countsAsFailedAndEndsTheWait()
     SpeechOutput output(
         [gate] { return std::make_unique<BlockingSpeechEngine>(BlockingSpeechEngine::Start, gate); });
     output.engineHost()->setTimeLimits(std::chrono::seconds(5), std::chrono::milliseconds(100));
+    output.queue()->setTimeLimit(5000, 0); // the start is given up first
     QSignalSpy started(output.engineHost(), &SpeechEngineHost::started);
     QTRY_COMPARE(gate->heldNow(), 1);
 
