@@ -166,7 +166,8 @@ void TestSpeechEngineSpeechd::noAudioDevice_sayAndStopNeverStallTheLoop()
     // Whatever the engine does with the stops, the loop runs and nothing piles up.
     QTest::qWait(3000);
     say(u"Cecilia"_s, kSpeakWait);
-    QVERIFY(frmSAPI51->SpVoice->queue()->isIdle());
+    // Texts may wait for a replacement engine, never more than the queue holds.
+    QVERIFY(frmSAPI51->SpVoice->queue()->waitingCount() <= SpeechQueue::kMaxWaiting);
     qInfo("utterances reported finished: %d, engines abandoned: %d, state %d, longest stall %lld ms",
           int(finished.size()), host->abandonedEngines(), int(host->state()), watch.longestGapMs());
     QVERIFY(watch.ticks() > 100);
