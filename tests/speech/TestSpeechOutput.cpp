@@ -35,6 +35,7 @@ private Q_SLOTS:
     void destroyedWhileWaiting_returnsSafely();
     void stuckStop_loopRunsAndEngineIsReplacedThenGivenUp();
     void stuckStart_countsAsFailedAndEndsTheWait();
+    void slowStart_isNotTakenForStuck();
     void waitingWhileStarting_boundedAndSpokenInOrder();
 
 private:
@@ -287,6 +288,27 @@ void TestSpeechOutput::stuckStart_countsAsFailedAndEndsTheWait()
     QCOMPARE(output.engineHost()->state(), SpeechEngineHost::State::Unavailable);
     QVERIFY(output.queue()->isIdle());
     gate->release(); // this thread may end now
+}
+
+void TestSpeechOutput::slowStart_isNotTakenForStuck()
+{
+    // Listing thousands of voices takes longer than any other call may: the start has a
+    // limit of its own.
+    auto gate = std::make_shared<SpeechEngineGate>();
+    SpeechOutput output([this, gate] {
+        gate->hold();
+        auto engine = std::make_unique<RecordingSpeechEngine>();
+        m_engine = engine.get();
+        return engine;
+    });
+    output.engineHost()->setTimeLimits(std::chrono::milliseconds(20), std::chrono::seconds(30));
+    QTRY_COMPARE(gate->heldNow(), 1);
+    QTest::qWait(100);
+    gate->release();
+    QTRY_VERIFY(output.engineHost()->isReady());
+    QCOMPARE(output.engineHost()->abandonedEngines(), 0);
+    output.say(u"Anna"_s, kSpeakWait);
+    QCOMPARE(m_engine.load()->spokenTexts(), QStringList{u"Anna"_s});
 }
 
 void TestSpeechOutput::waitingWhileStarting_boundedAndSpokenInOrder()
