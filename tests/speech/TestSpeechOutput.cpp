@@ -260,8 +260,9 @@ void TestSpeechOutput::stuckStop_loopRunsAndEngineIsReplacedThenGivenUp()
     QTRY_VERIFY(ticksWhileHeld >= 5);
     // Abandoned and replaced by a fresh engine, which speaks the next text.
     QTRY_COMPARE(output.engineHost()->abandonedEngines(), 1);
-    output.say(u"Bo"_s, kSpeakWait);
+    QTRY_VERIFY(output.engineHost()->isReady());
     QCOMPARE(created.load(), 2);
+    output.say(u"Bo"_s, kSpeakWait);
     // Its stop blocks as well: speech is given up, and nothing waits any more.
     QTRY_COMPARE(output.engineHost()->state(), SpeechEngineHost::State::Unavailable);
     QCOMPARE(gate->heldNow(), 2);
