@@ -314,8 +314,9 @@ void TestSpeechForm::failure_askedOnceAndNoStoresZero()
 
     // Silent from now on, also in the next run, and nothing is spoken.
     say(u"Anna"_s, kSpeakWait);
+    // (The failed engine is gone with its thread; nothing was queued for it.)
     QVERIFY(frmSAPI51->SpVoice->queue()->isIdle());
-    QVERIFY(firstEngine()->utterances().isEmpty());
+    QVERIFY(LastSpokenText.isEmpty());
     QVERIFY(createForm(true));
     QCOMPARE(m_prompts.questions.size(), 1);
 }
