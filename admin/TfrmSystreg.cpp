@@ -36,6 +36,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyle>
+#include <QStringListModel>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTimer>
@@ -350,6 +351,8 @@ QWidget *TfrmSystreg::buildVoiceTab()
     cbVoices = new QComboBox(GroupBox75);
     cbVoices->setObjectName(u"cbVoices"_s);
     cbVoices->setEditable(false);
+    m_voiceModel = new QStringListModel(cbVoices);
+    cbVoices->setModel(m_voiceModel);
     cbVoices->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbVoices->setMinimumContentsLength(30);
     tbRate = new QSlider(Qt::Horizontal, GroupBox75);
@@ -579,12 +582,20 @@ void TfrmSystreg::loadVoiceTab()
     setCheckedAndRun(CheckBox54, ReadSetting(keys::UseSAPI5) == u"1", [this] { CheckBox54Click(); });
     GroupBox75->setEnabled(CheckBox54->isChecked());
     GroupBox76->setEnabled(CheckBox54->isChecked());
+    copyVoicesFromSpeechForm();
+    // A speech form still starting lists its voices when its engine reports back.
+    if (frmSAPI51 && frmSAPI51->isStarting())
+        connect(frmSAPI51, &TfrmSAPI51::startFinished, this, &TfrmSystreg::copyVoicesFromSpeechForm,
+                Qt::SingleShotConnection);
+}
+
+void TfrmSystreg::copyVoicesFromSpeechForm()
+{
     try {
-        cbVoices->clear();
+        // Some 27000 voices: the list is shared, not copied entry by entry.
+        m_voiceModel->setStringList(frmSAPI51 ? frmSAPI51->voiceDescriptions() : QStringList());
         if (!frmSAPI51)
             return;
-        for (int i = 0; i < frmSAPI51->cbVoices->count(); ++i)
-            cbVoices->addItem(frmSAPI51->cbVoices->itemText(i));
         cbVoices->setCurrentIndex(frmSAPI51->cbVoices->currentIndex());
         tbRate->setValue(frmSAPI51->tbRate->value());
     } catch (const std::exception &) {
@@ -736,6 +747,20 @@ void TfrmSystreg::CheckBox54Click()
         WriteSetting(keys::UseSAPI5, u"1"_s);
         return;
     }
+    // The engine starts on its own thread; the dialog goes on meanwhile.
+    if (frmSAPI51 && frmSAPI51->isStarting()) {
+        connect(frmSAPI51, &TfrmSAPI51::startFinished, this, &TfrmSystreg::speechFormStarted,
+                Qt::SingleShotConnection);
+        return;
+    }
+    speechFormStarted();
+}
+
+void TfrmSystreg::speechFormStarted()
+{
+    // Unticked again while the engine started: the user's last word stands.
+    if (!CheckBox54->isChecked())
+        return;
     if (SpeechAvailable) {
         WriteSetting(keys::UseSAPI5, u"1"_s);
         PageControl1Change();

@@ -14,6 +14,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QStringListModel;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -143,6 +144,7 @@ public:
     QCheckBox *CheckBox54 = nullptr;
     QGroupBox *GroupBox75 = nullptr;
     QComboBox *cbVoices = nullptr;
+    QStringListModel *m_voiceModel = nullptr; // cbVoices' entries, shared with the speech form's
     QSlider *tbRate = nullptr;
     QLabel *lblRate = nullptr;
     QGroupBox *GroupBox76 = nullptr;
@@ -178,6 +180,8 @@ private:
     void loadServerTab();
     void loadClientTab();
     void loadVoiceTab();
+    void copyVoicesFromSpeechForm();
+    void speechFormStarted();
     void loadOvrigtTab();
     void saveServerTab();
     void saveClientTab();

@@ -3,13 +3,20 @@
 #include "speech/SpeechEngine.h"
 
 #include <QList>
+#include <QMutex>
 #include <QTimer>
+
+#include <atomic>
 
 namespace zelk {
 
 // Test double of the speech engine: keeps what would have been spoken, in order, with the
 // voice and rate in force at that moment and whether the utterance was allowed to finish.
 // It finishes utterances by itself after a set time, or only when told.
+//
+// It runs on the speech engine thread like the real engine; what it recorded can be read
+// from any thread, and finishCurrent() may be called from any thread (it then takes effect
+// on the engine thread a moment later).
 class RecordingSpeechEngine final : public SpeechEngine
 {
     Q_OBJECT
@@ -29,7 +36,7 @@ public:
     explicit RecordingSpeechEngine(QObject *parent = nullptr);
 
     // Test set-up.
-    void setVoices(const QList<SpeechVoice> &voices) { m_voices = voices; }
+    void setVoices(const QList<SpeechVoice> &voices);
     void setStartFails(bool fails) { m_startFails = fails; }
     // Milliseconds until a started utterance finishes by itself; kNeverFinish for an
     // engine that never reports the end.
@@ -38,33 +45,36 @@ public:
     void finishCurrent();
 
     // What happened.
-    const QList<Utterance> &utterances() const { return m_utterances; }
+    QList<Utterance> utterances() const;
     QStringList spokenTexts() const;
-    bool isSpeaking() const { return m_speaking; }
+    bool isSpeaking() const;
     int startCalls() const { return m_startCalls; }
     int stopCalls() const { return m_stopCalls; }
     QString currentVoice() const;
-    qsizetype currentVoiceIndex() const { return m_voiceIndex; }
-    double currentRate() const { return m_rate; }
+    qsizetype currentVoiceIndex() const;
+    double currentRate() const;
 
     bool start(QString *errorText) override;
-    QList<SpeechVoice> voices() const override { return m_voices; }
+    QList<SpeechVoice> voices() const override;
     void setVoice(qsizetype index) override;
-    void setRate(double rate) override { m_rate = rate; }
+    void setRate(double rate) override;
     void speak(const QString &text) override;
     void stop() override;
 
 private:
+    QString currentVoiceLocked() const;
+
+    mutable QMutex m_mutex; // guards everything the test thread reads
     QList<SpeechVoice> m_voices;
     QList<Utterance> m_utterances;
-    QTimer m_finishTimer;
     qsizetype m_voiceIndex = -1;
     double m_rate = 0.0;
-    int m_finishAfterMs = 0;
-    int m_startCalls = 0;
-    int m_stopCalls = 0;
-    bool m_startFails = false;
     bool m_speaking = false;
+    QTimer m_finishTimer; // engine thread only
+    std::atomic<int> m_finishAfterMs = 0;
+    std::atomic<int> m_startCalls = 0;
+    std::atomic<int> m_stopCalls = 0;
+    std::atomic<bool> m_startFails = false;
 };
 
 } // namespace zelk

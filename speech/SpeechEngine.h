@@ -17,6 +17,10 @@ struct SpeechVoice
 // The text-to-speech engine behind the speech form: the real one over Qt's text-to-speech,
 // and a recording double for tests. An engine speaks one utterance at a time; queuing is
 // the speech output's job, because a new utterance may cut off the one in progress.
+//
+// An engine lives on the speech engine thread: it is created, called and destroyed there
+// only (any call may block for ever), and the user-interface thread reaches it through
+// SpeechEngineHost alone.
 class SpeechEngine : public QObject
 {
     Q_OBJECT

@@ -2,25 +2,30 @@
 
 #include "speech/QtSpeechEngine.h"
 
+#include <QMutex>
+
 namespace zelk {
 
 namespace {
-SpeechEngineFactory &installedFactory()
-{
-    static SpeechEngineFactory factory;
-    return factory;
-}
+QMutex factoryMutex;
+SpeechEngineFactory installedFactory;
 } // namespace
 
 void setSpeechEngineFactory(SpeechEngineFactory factory)
 {
-    installedFactory() = std::move(factory);
+    const QMutexLocker lock(&factoryMutex);
+    installedFactory = std::move(factory);
 }
 
 std::unique_ptr<SpeechEngine> createSpeechEngine()
 {
-    if (installedFactory())
-        return installedFactory()();
+    SpeechEngineFactory factory;
+    {
+        const QMutexLocker lock(&factoryMutex);
+        factory = installedFactory;
+    }
+    if (factory)
+        return factory();
     return std::make_unique<QtSpeechEngine>();
 }
 

@@ -1,11 +1,10 @@
 #include "speech/SpeechOutput.h"
 
-#include "speech/SpeechEngine.h"
 #include "speech/SpeechGlobals.h"
 #include "speech/SpeechText.h"
 
 #include <QEventLoop>
-#include <QPointer>
+#include <QTimer>
 
 namespace zelk {
 
@@ -13,13 +12,12 @@ QString SelectedVoice;
 bool SpeechAvailable = false;
 QString LastSpokenText;
 
-SpeechOutput::SpeechOutput(std::unique_ptr<SpeechEngine> engine, QObject *parent)
+SpeechOutput::SpeechOutput(SpeechEngineFactory factory, QObject *parent)
     : QObject(parent)
-    , m_engine(engine.release())
-    , m_queue(m_engine)
+    , m_host(std::move(factory))
+    , m_queue(&m_host)
 {
-    if (m_engine)
-        m_engine->setParent(this);
+    m_host.start();
 }
 
 SpeechOutput::~SpeechOutput()
@@ -29,7 +27,10 @@ SpeechOutput::~SpeechOutput()
 
 void SpeechOutput::say(const QString &sayString, int flags)
 {
-    if (!SpeechAvailable)
+    // While the engine starts, SpeechAvailable is not yet set, but texts wait for it.
+    if (!SpeechAvailable && !m_host.isStarting())
+        return;
+    if (m_host.state() == SpeechEngineHost::State::Unavailable)
         return;
 
     const QString text = rewriteForSpeech(sayString);
@@ -37,7 +38,7 @@ void SpeechOutput::say(const QString &sayString, int flags)
         LastSpokenText = text;
         const quint64 ticket = m_queue.enqueue(text);
         if ((flags & kSpeakAsync) == 0)
-            waitFor(ticket);
+            waitFor(ticket, m_queue.timeLimitFor(text));
     } else if (!text.isEmpty()) {
         // A repeated text never holds the caller up.
         m_queue.enqueue(text);
@@ -49,18 +50,34 @@ void SpeechOutput::skip()
     m_queue.skipAll();
 }
 
-void SpeechOutput::waitFor(quint64 ticket)
+void SpeechOutput::waitFor(quint64 ticket, int patienceMs)
 {
     if (m_queue.isDone(ticket))
         return;
+    // While no engine is ready (still starting, or a stuck one being replaced, which may
+    // take minutes), the caller waits no longer than the text's own time limit; the text
+    // stays queued and is spoken in the background once the engine is there.
+    QTimer patience;
+    patience.setSingleShot(true);
+    patience.setInterval(patienceMs);
+    const auto watchEngine = [this, &patience] {
+        if (m_host.isReady())
+            patience.stop();
+        else if (!patience.isActive())
+            patience.start();
+    };
+    connect(&m_host, &SpeechEngineHost::ready, &patience, watchEngine);
+    connect(&m_host, &SpeechEngineHost::lost, &patience, watchEngine);
+    watchEngine();
     // Timers and socket events go on while the text is spoken; every queued utterance has
-    // a time limit, so the wait ends even when the engine never reports the end.
+    // a time limit and a failing engine drops the queue, so the wait always ends.
     QEventLoop loop;
-    connect(&m_queue, &SpeechQueue::done, &loop, [&loop, ticket](quint64 doneTicket) {
-        if (doneTicket >= ticket)
+    connect(&m_queue, &SpeechQueue::done, &loop, [this, &loop, ticket] {
+        if (m_queue.isDone(ticket))
             loop.quit();
     });
     connect(this, &SpeechOutput::aboutToBeDestroyed, &loop, &QEventLoop::quit);
+    connect(&patience, &QTimer::timeout, &loop, &QEventLoop::quit);
     loop.exec();
 }
 

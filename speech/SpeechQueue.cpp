@@ -1,17 +1,26 @@
 #include "speech/SpeechQueue.h"
 
-#include "speech/SpeechEngine.h"
+#include "speech/SpeechEngineHost.h"
+
+#include <algorithm>
 
 namespace zelk {
 
-SpeechQueue::SpeechQueue(SpeechEngine *engine, QObject *parent)
+SpeechQueue::SpeechQueue(SpeechEngineHost *engine, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
 {
     m_limitTimer.setSingleShot(true);
     connect(&m_limitTimer, &QTimer::timeout, this, &SpeechQueue::timeLimitReached);
-    if (m_engine)
-        connect(m_engine, &SpeechEngine::finished, this, &SpeechQueue::engineFinished);
+    if (m_engine) {
+        connect(m_engine, &SpeechEngineHost::utteranceFinished, this, &SpeechQueue::engineFinished);
+        connect(m_engine, &SpeechEngineHost::ready, this, [this] {
+            if (m_current == 0)
+                startNext();
+        });
+        connect(m_engine, &SpeechEngineHost::lost, this, &SpeechQueue::engineLost);
+        connect(m_engine, &SpeechEngineHost::unavailable, this, &SpeechQueue::dropAll);
+    }
 }
 
 SpeechQueue::~SpeechQueue() = default;
@@ -19,12 +28,15 @@ SpeechQueue::~SpeechQueue() = default;
 quint64 SpeechQueue::enqueue(const QString &text)
 {
     const quint64 ticket = m_nextTicket++;
-    if (text.trimmed().isEmpty() && m_current == 0 && m_waiting.isEmpty()) {
-        m_lastDone = ticket;
+    if (text.trimmed().isEmpty() && isIdle()) {
         Q_EMIT done(ticket);
         return ticket;
     }
     m_waiting.enqueue({ticket, text});
+    if (m_waiting.size() > kMaxWaiting) {
+        const quint64 dropped = m_waiting.dequeue().ticket;
+        Q_EMIT done(dropped);
+    }
     if (m_current == 0)
         startNext();
     return ticket;
@@ -32,7 +44,10 @@ quint64 SpeechQueue::enqueue(const QString &text)
 
 bool SpeechQueue::isDone(quint64 ticket) const
 {
-    return ticket <= m_lastDone;
+    if (ticket >= m_nextTicket || ticket == m_current)
+        return false;
+    return std::none_of(m_waiting.cbegin(), m_waiting.cend(),
+                        [ticket](const Item &item) { return item.ticket == ticket; });
 }
 
 bool SpeechQueue::isIdle() const
@@ -42,17 +57,23 @@ bool SpeechQueue::isIdle() const
 
 void SpeechQueue::skipAll()
 {
-    m_limitTimer.stop();
     const bool wasSpeaking = m_current != 0;
-    if (!m_waiting.isEmpty())
-        m_lastDone = m_waiting.last().ticket;
-    else if (wasSpeaking)
-        m_lastDone = m_current;
-    m_waiting.clear();
-    m_current = 0;
+    dropAll();
     if (wasSpeaking && m_engine)
         m_engine->stop();
-    Q_EMIT done(m_lastDone);
+}
+
+void SpeechQueue::dropAll()
+{
+    m_limitTimer.stop();
+    quint64 last = m_current;
+    if (!m_waiting.isEmpty())
+        last = m_waiting.last().ticket;
+    m_waiting.clear();
+    m_current = 0;
+    m_currentUtterance = 0;
+    if (last != 0)
+        Q_EMIT done(last);
 }
 
 void SpeechQueue::setTimeLimit(int baseMs, int perCharacterMs)
@@ -70,15 +91,20 @@ int SpeechQueue::timeLimitFor(const QString &text) const
 void SpeechQueue::startNext()
 {
     while (!m_waiting.isEmpty()) {
+        if (!m_engine) {
+            dropAll();
+            return;
+        }
+        if (!m_engine->isReady())
+            return; // the texts wait for ready() or go with unavailable()
         const Item item = m_waiting.dequeue();
-        if (item.text.trimmed().isEmpty() || !m_engine) {
-            m_lastDone = item.ticket;
+        if (item.text.trimmed().isEmpty()) {
             Q_EMIT done(item.ticket);
             continue;
         }
         m_current = item.ticket;
+        m_currentUtterance = m_engine->speak(item.text);
         m_limitTimer.start(timeLimitFor(item.text));
-        m_engine->speak(item.text);
         return;
     }
 }
@@ -88,15 +114,22 @@ void SpeechQueue::finishCurrent()
     m_limitTimer.stop();
     const quint64 ticket = m_current;
     m_current = 0;
-    m_lastDone = ticket;
+    m_currentUtterance = 0;
     Q_EMIT done(ticket);
     // A receiver of done() may have queued or skipped in the meantime.
     if (m_current == 0)
         startNext();
 }
 
-void SpeechQueue::engineFinished()
+void SpeechQueue::engineFinished(quint64 utterance)
 {
+    if (m_current != 0 && utterance == m_currentUtterance)
+        finishCurrent();
+}
+
+void SpeechQueue::engineLost()
+{
+    // What the abandoned engine was saying never ends; the rest waits for its successor.
     if (m_current != 0)
         finishCurrent();
 }

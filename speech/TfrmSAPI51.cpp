@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSlider>
+#include <QStringListModel>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -21,22 +22,51 @@ namespace zelk {
 
 QPointer<TfrmSAPI51> frmSAPI51;
 
-TfrmSAPI51::TfrmSAPI51(QWidget *parent, std::unique_ptr<SpeechEngine> engine)
+namespace {
+// Counts every clearing of SpeechAvailable by a (re)load of the speech settings: a form
+// whose engine reports back after that has been superseded and leaves SpeechAvailable be.
+quint64 availabilityEpoch = 0;
+
+void clearSpeechAvailable()
+{
+    SpeechAvailable = false;
+    ++availabilityEpoch;
+}
+} // namespace
+
+TfrmSAPI51::TfrmSAPI51(QWidget *parent, SpeechEngineFactory factory)
     : QWidget(parent, Qt::Window)
+    , m_availabilityEpoch(availabilityEpoch)
 {
     setWindowTitle(u"SAPI 5.1"_s);
     buildControls();
-    SpVoice = new SpeechOutput(engine ? std::move(engine) : createSpeechEngine(), this);
+    SpVoice = new SpeechOutput(std::move(factory), this);
     FormCreate();
 }
 
 TfrmSAPI51::~TfrmSAPI51() = default;
+
+QStringList TfrmSAPI51::voiceDescriptions() const
+{
+    return m_voiceModel->stringList();
+}
+
+bool TfrmSAPI51::isCurrentForm() const
+{
+    return m_availabilityEpoch == availabilityEpoch;
+}
 
 void TfrmSAPI51::buildControls()
 {
     auto *voicesLabel = new QLabel(u"&Speech engines"_s, this);
     cbVoices = new QComboBox(this);
     cbVoices->setObjectName(u"cbVoices"_s);
+    // Some 27000 voices: a list model filled in one go, and a width that does not measure
+    // every entry.
+    m_voiceModel = new QStringListModel(this);
+    cbVoices->setModel(m_voiceModel);
+    cbVoices->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbVoices->setMinimumContentsLength(30);
     voicesLabel->setBuddy(cbVoices);
 
     auto *attributes = new QGroupBox(u" &Attributes "_s, this);
@@ -77,17 +107,28 @@ void TfrmSAPI51::buildControls()
 
 void TfrmSAPI51::FormCreate()
 {
-    QString errorText;
-    if (!SpVoice->engine() || !SpVoice->engine()->start(&errorText)) {
-        SpeechAvailable = false;
-        AskSpeechFailureQuestion();
+    // The engine thread is already starting; the outcome comes back through these.
+    SpeechEngineHost *host = SpVoice->engineHost();
+    connect(host, &SpeechEngineHost::started, this, &TfrmSAPI51::engineStarted);
+    connect(host, &SpeechEngineHost::unavailable, this, &TfrmSAPI51::engineUnavailable);
+}
+
+void TfrmSAPI51::engineStarted(const SpeechStartResult &result)
+{
+    m_starting = false;
+    if (!result.ok) {
+        if (isCurrentForm()) {
+            SpeechAvailable = false;
+            AskSpeechFailureQuestion();
+        }
+        Q_EMIT startFinished(false);
         return;
     }
-    SOTokens = SpVoice->engine()->voices();
-    cbVoices->clear();
-    cbVoices->addItems(sortedVoiceDescriptions(SOTokens));
+    SOTokens = result.voices;
+    m_voiceModel->setStringList(result.sortedDescriptions);
 
-    cbVoices->setCurrentIndex(cbVoices->findText(SelectedVoice, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    // The first entry in sorted order that equals the stored description exactly.
+    cbVoices->setCurrentIndex(int(result.sortedDescriptions.indexOf(SelectedVoice)));
     if (cbVoices->currentIndex() >= 0) {
         cbVoicesChange();
     } else {
@@ -95,13 +136,29 @@ void TfrmSAPI51::FormCreate()
         // language, and everything this program says is Swedish.
         const qsizetype swedish = findSwedishVoice(SOTokens);
         if (swedish >= 0)
-            SpVoice->engine()->setVoice(swedish);
+            SpVoice->engineHost()->setVoice(swedish);
     }
 
     // The slider limits a stored rate to its range; text that is no number counts as 0.
+    // Its change handler would skip the texts said while the engine started: done by hand.
+    const QSignalBlocker noSkip(tbRate);
     tbRate->setValue(clampRatePosition(readIntSetting(keys::SpeedSAPI51, defaults::SpeedSAPI51)));
-    SpVoice->engine()->setRate(engineRateForPosition(tbRate->value()));
-    SpeechAvailable = true;
+    lblRate->setText(QString::number(tbRate->value()));
+    SpVoice->engineHost()->setRate(engineRateForPosition(tbRate->value()));
+    if (isCurrentForm())
+        SpeechAvailable = true;
+    else
+        SpVoice->skip(); // superseded while starting: what was said meanwhile stays unsaid
+    Q_EMIT startFinished(true);
+}
+
+void TfrmSAPI51::engineUnavailable()
+{
+    m_starting = false;
+    // Given up for the rest of the run (the queue has already let go of its texts);
+    // speech errors stay silent.
+    if (isCurrentForm())
+        SpeechAvailable = false;
 }
 
 void TfrmSAPI51::say(const QString &sayString, int flags)
@@ -115,15 +172,14 @@ void TfrmSAPI51::cbVoicesChange()
     if (cbVoices->currentIndex() < 0)
         return;
     const qsizetype index = findVoiceByDescription(SOTokens, description);
-    if (index >= 0 && SpVoice->engine())
-        SpVoice->engine()->setVoice(index);
+    if (index >= 0)
+        SpVoice->engineHost()->setVoice(index);
 }
 
 void TfrmSAPI51::tbRateChange()
 {
     btnStopClick();
-    if (SpVoice->engine())
-        SpVoice->engine()->setRate(engineRateForPosition(tbRate->value()));
+    SpVoice->engineHost()->setRate(engineRateForPosition(tbRate->value()));
     lblRate->setText(QString::number(tbRate->value()));
 }
 
@@ -134,13 +190,12 @@ void TfrmSAPI51::btnStopClick()
 
 void TfrmSAPI51::setVoiceRate(int position)
 {
-    if (SpVoice->engine())
-        SpVoice->engine()->setRate(engineRateForPosition(position));
+    SpVoice->engineHost()->setRate(engineRateForPosition(position));
 }
 
 TfrmSAPI51 *CreateSpeechForm(QWidget *owner)
 {
-    SpeechAvailable = false;
+    clearSpeechAvailable();
     if (frmSAPI51) {
         // A waiting say() of the old form may be on the stack below us (a connection can
         // be made while a text is spoken), so the old form goes away later, not here.
@@ -156,7 +211,7 @@ TfrmSAPI51 *CreateSpeechForm(QWidget *owner)
 void LoadSpeechSettings(QWidget *owner)
 {
     SelectedVoice = ReadSetting(keys::VoiceSAPI51);
-    SpeechAvailable = false;
+    clearSpeechAvailable();
     if (ReadSetting(keys::UseSAPI5) == u"1")
         CreateSpeechForm(owner);
 }
@@ -175,8 +230,11 @@ void AskSpeechFailureQuestion()
                              u"Kontrollera att Microsoft Text-To-Speech Engine SAPI 5.1 är installerad korrekt!\n\n"
                              u"Text-To-Speech funktionen är bortkopplad!\n\n"
                              u"Vill du se detta meddelande igen?"_s;
-    if (AskYesNo(question) != kAnswerYes)
-        WriteSetting(keys::ShowErrorMsg2, u"0"_s);
+    // Nothing waits for the answer: connections and the pedal go on meanwhile.
+    AskYesNoNoWait(question, [](int answer) {
+        if (answer != kAnswerYes)
+            WriteSetting(keys::ShowErrorMsg2, u"0"_s);
+    });
 }
 
 } // namespace zelk

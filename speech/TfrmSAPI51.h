@@ -1,14 +1,15 @@
 #pragma once
 
 #include "speech/SpeechEngine.h"
+#include "speech/SpeechEngineFactory.h"
 
 #include <QList>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
-#include <memory>
-
 class QComboBox;
+class QStringListModel;
 class QLabel;
 class QSlider;
 class QToolButton;
@@ -16,19 +17,29 @@ class QToolButton;
 namespace zelk {
 
 class SpeechOutput;
+struct SpeechStartResult;
 
 // The hidden speech form: holds the voice, the list of installed voices and the rate
 // slider, and speaks through say(). The voice tab of the administration dialog mirrors and
 // drives its voice list and rate. Created only when speech is enabled; when the engine
 // cannot start, SpeechAvailable stays false and every say() is silent.
+//
+// The engine starts on its own thread: the form returns at once, the voice list, the voice
+// and the rate follow when the engine reports back (startFinished()), and texts said
+// meanwhile wait for it. Destroying the form never waits for the engine.
 class TfrmSAPI51 : public QWidget
 {
     Q_OBJECT
 
 public:
-    // Without an engine, the installed speech-engine factory supplies one.
-    explicit TfrmSAPI51(QWidget *parent = nullptr, std::unique_ptr<SpeechEngine> engine = {});
+    // Without a factory, the installed speech-engine factory supplies the engine.
+    explicit TfrmSAPI51(QWidget *parent = nullptr, SpeechEngineFactory factory = {});
     ~TfrmSAPI51() override;
+
+    // True until the engine has reported whether it works.
+    bool isStarting() const { return m_starting; }
+    // The voice descriptions as cbVoices lists them (sorted), for the voice tab.
+    QStringList voiceDescriptions() const;
 
     void say(const QString &sayString, int flags);
 
@@ -49,16 +60,27 @@ public:
     QLabel *lblRate = nullptr;
     QToolButton *btnStop = nullptr;
 
+Q_SIGNALS:
+    // The engine has started (SpeechAvailable set, voices listed) or failed.
+    void startFinished(bool ok);
+
 private:
     void FormCreate();
+    void engineStarted(const SpeechStartResult &result);
+    void engineUnavailable();
+    bool isCurrentForm() const;
     void buildControls();
+
+    QStringListModel *m_voiceModel = nullptr;
+    quint64 m_availabilityEpoch = 0;
+    bool m_starting = true;
 };
 
 // The one speech form of the program; empty while none exists.
 extern QPointer<TfrmSAPI51> frmSAPI51;
 
-// Discards the speech form, if any, and creates a new one owned by owner. SpeechAvailable
-// says whether it works.
+// Discards the speech form, if any, and creates a new one owned by owner. Returns at once;
+// SpeechAvailable says whether it works once its startFinished() has come.
 TfrmSAPI51 *CreateSpeechForm(QWidget *owner);
 
 // What start-up and the first connection do: re-read the chosen voice, clear
@@ -69,6 +91,7 @@ void LoadSpeechSettings(QWidget *owner);
 void say(const QString &sayString, int flags);
 
 // The question shown when speech could not be started, unless the user turned it off.
+// Returns at once; the answer is stored when it comes.
 void AskSpeechFailureQuestion();
 
 } // namespace zelk

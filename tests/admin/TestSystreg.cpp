@@ -37,6 +37,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <atomic>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -763,7 +764,7 @@ void TestSystreg::voiceTab_tickCreatesSpeechForm()
 
     QTest::mouseClick(m_dlg->CheckBox54, Qt::LeftButton, {}, QPoint(5, m_dlg->CheckBox54->height() / 2));
     QVERIFY(frmSAPI51);
-    QVERIFY(SpeechAvailable);
+    QTRY_VERIFY(SpeechAvailable);
     QCOMPARE(ReadSetting(keys::UseSAPI5), u"1"_s);
     QVERIFY(m_dlg->GroupBox75->isEnabled());
     QVERIFY(m_dlg->GroupBox76->isEnabled());
@@ -798,8 +799,8 @@ void TestSystreg::voiceTab_failedEngineEndsUnticked()
     connectPeer();
     m_dlg->SetTabs(m_dlg->tsVoice);
     QTest::mouseClick(m_dlg->CheckBox54, Qt::LeftButton, {}, QPoint(5, m_dlg->CheckBox54->height() / 2));
+    QTRY_VERIFY(!m_dlg->CheckBox54->isChecked());
     QVERIFY(!SpeechAvailable);
-    QVERIFY(!m_dlg->CheckBox54->isChecked());
     QCOMPARE(ReadSetting(keys::UseSAPI5), u"1"_s);
     QCOMPARE(m_prompts->questions.size(), 1); // the speech form's own question
 }
@@ -808,11 +809,19 @@ void TestSystreg::voiceTab_handlersDriveSpeechForm()
 {
     WriteSetting(keys::UseSAPI5, u"1"_s);
     WriteSetting(keys::SpeedSAPI51, u"4"_s);
+    // The engine is made on the speech engine thread; its record is safe to read here.
+    std::atomic<RecordingSpeechEngine *> made = nullptr;
+    setSpeechEngineFactory([&made] {
+        auto engine = std::make_unique<RecordingSpeechEngine>();
+        engine->setVoices(voices());
+        engine->setFinishAfter(0);
+        made = engine.get();
+        return engine;
+    });
     CreateSpeechForm(nullptr);
-    QVERIFY(SpeechAvailable);
-    auto *engine = qobject_cast<RecordingSpeechEngine *>(frmSAPI51->SpVoice->engine());
+    QTRY_VERIFY(SpeechAvailable);
+    RecordingSpeechEngine *engine = made;
     QVERIFY(engine);
-    engine->setFinishAfter(0);
 
     connectPeer();
     m_dlg->SetTabs(m_dlg->tsVoice);
@@ -828,13 +837,13 @@ void TestSystreg::voiceTab_handlersDriveSpeechForm()
     QCOMPARE(SelectedVoice, u"Swedish+Adam"_s);
     QCOMPARE(ReadSetting(keys::VoiceSAPI51), u"Swedish+Adam"_s);
     QCOMPARE(frmSAPI51->cbVoices->currentText(), u"Swedish+Adam"_s);
-    QCOMPARE(engine->currentVoice(), u"Swedish+Adam"_s);
+    QTRY_COMPARE(engine->currentVoice(), u"Swedish+Adam"_s);
 
     // The rate: the voice, the label and the setting, not the form's own slider.
     m_dlg->tbRate->setValue(-6);
     QCOMPARE(m_dlg->lblRate->text(), u"-6"_s);
     QCOMPARE(ReadSetting(keys::SpeedSAPI51), u"-6"_s);
-    QCOMPARE(engine->currentRate(), -0.6);
+    QTRY_COMPARE(engine->currentRate(), -0.6);
     QCOMPARE(frmSAPI51->tbRate->value(), 4);
 
     m_dlg->Memo1->setPlainText(u"Hej"_s);
