@@ -40,6 +40,17 @@ inline std::string narrow(const std::wstring &text)
     return out;
 }
 
+template <typename A, typename E>
+bool checkEqual(const A &actual, const E &expected, const char *what, const char *file, int line)
+{
+    const bool ok = actual == expected;
+    if (!check(ok, what, file, line)) {
+        if constexpr (requires { std::to_string(actual); })
+            std::printf("  actual: %s\n", std::to_string(actual).c_str());
+    }
+    return ok;
+}
+
 // Prints the closing line and gives the exit code.
 inline int finish(const char *name)
 {
@@ -55,4 +66,4 @@ inline int finish(const char *name)
 
 #define WCHECK(condition) ::wintest::check((condition), #condition, __FILE__, __LINE__)
 #define WCHECK_EQ(actual, expected)                                                                   \
-    ::wintest::check((actual) == (expected), #actual " == " #expected, __FILE__, __LINE__)
+    ::wintest::checkEqual((actual), (expected), #actual " == " #expected, __FILE__, __LINE__)
