@@ -43,10 +43,9 @@ ApplicationWindow::ApplicationWindow(std::function<void()> activationRequested, 
         description.lpszClassName = windowClass;
         RegisterClassW(&description);
     }
-    // A minimised tool window of no size, as the application window of the original program
-    // was while the calling window is hidden: no taskbar button, nothing on screen, and a
-    // second start restores it with OpenIcon, which it refuses (WM_QUERYOPEN) after passing
-    // the request on, so it stays minimised for the next start.
+    // A minimised tool window of no size: no taskbar button, nothing on screen, and a second
+    // start restores it with OpenIcon, which it refuses (WM_QUERYOPEN) after passing the
+    // request on, so it stays minimised for the next start.
     m_window = CreateWindowExW(WS_EX_TOOLWINDOW, windowClass, title, WS_POPUP | WS_MINIMIZE, 0, 0, 0, 0, nullptr,
                                nullptr, instance, this);
     if (m_window)
