@@ -6,6 +6,7 @@
 #include "common/Identity.h"
 #include "common/Prompts.h"
 #include "common/Settings.h"
+#include "common/ToolWindowStyle.h"
 #include "keyhook/KV_HookKeyboard.h"
 #include "keyhook/PedalKeyEvent.h"
 #include "protocol/Messages.h"
@@ -99,7 +100,7 @@ void TfrmZelkMain::FormCreate()
     ClientType = TZELKClientType::ctCall;
 
     // A tool window: no taskbar entry; the program lives in the notification area.
-    setWindowFlag(Qt::Tool, true);
+    applyToolWindowStyle(this);
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(320, 200);
 

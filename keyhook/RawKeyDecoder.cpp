@@ -38,6 +38,18 @@ Qt::Key qtKeyFor(HookKeyRole role)
     return Qt::Key_unknown;
 }
 
+Qt::KeyboardModifiers qtModifiers(unsigned modifiers)
+{
+    Qt::KeyboardModifiers result;
+    if (modifiers & PedalShift)
+        result |= Qt::ShiftModifier;
+    if (modifiers & PedalControl)
+        result |= Qt::ControlModifier;
+    if (modifiers & PedalAlt)
+        result |= Qt::AltModifier;
+    return result;
+}
+
 } // namespace
 
 HookKeyRole roleForKeysym(quint32 keysym)
@@ -72,82 +84,60 @@ void RawKeyDecoder::setKeyRole(quint32 keycode, HookKeyRole role, quint32 keysym
 {
     if (keycode >= KeycodeCount)
         return;
-    m_roles[keycode] = role;
+    m_keys.setKeyRole(keycode, role);
     m_keysyms[keycode] = keysym;
 }
 
 void RawKeyDecoder::clearKeyRoles()
 {
-    m_roles.fill(HookKeyRole::Other);
+    m_keys.clearKeyRoles();
     m_keysyms.fill(0);
 }
 
 void RawKeyDecoder::setInitialKeymap(const std::array<char, 32> &keymap)
 {
-    m_down.reset();
-    for (int keycode = 0; keycode < KeycodeCount; ++keycode) {
-        const auto byte = static_cast<unsigned char>(keymap[static_cast<std::size_t>(keycode / 8)]);
+    m_keys.clearDown();
+    for (unsigned keycode = 0; keycode < KeycodeCount; ++keycode) {
+        const auto byte = static_cast<unsigned char>(keymap[keycode / 8]);
         if (byte & (1u << (keycode % 8)))
-            m_down.set(static_cast<std::size_t>(keycode));
+            m_keys.setDown(keycode, true);
     }
 }
 
 std::optional<HookKeyEvent> RawKeyDecoder::decode(quint32 keycode, bool press)
 {
-    if (keycode >= KeycodeCount)
+    const std::optional<PedalKeyChange> change = m_keys.decode(keycode, press);
+    if (!change)
         return std::nullopt;
-    if (m_down.test(keycode) == press)
-        return std::nullopt; // a repeat of the state we already have
 
     HookKeyEvent event;
     event.press = press;
-    event.modifiers = modifiers();
-    event.nativeState = nativeState();
+    event.modifiers = qtModifiers(change->modifiersBefore);
+    event.nativeState = nativeState(change->modifiersBefore);
     event.keycode = keycode;
     event.keysym = m_keysyms[keycode];
-    event.key = qtKeyFor(m_roles[keycode]);
-
-    m_down.set(keycode, press);
-
-    if (event.key == Qt::Key_unknown)
-        return std::nullopt;
+    event.key = qtKeyFor(change->role);
     return event;
 }
 
 bool RawKeyDecoder::isDown(quint32 keycode) const
 {
-    return keycode < KeycodeCount && m_down.test(keycode);
-}
-
-bool RawKeyDecoder::anyDown(HookKeyRole role) const
-{
-    for (std::size_t keycode = 0; keycode < KeycodeCount; ++keycode) {
-        if (m_roles[keycode] == role && m_down.test(keycode))
-            return true;
-    }
-    return false;
+    return m_keys.isDown(keycode);
 }
 
 Qt::KeyboardModifiers RawKeyDecoder::modifiers() const
 {
-    Qt::KeyboardModifiers result;
-    if (anyDown(HookKeyRole::Shift))
-        result |= Qt::ShiftModifier;
-    if (anyDown(HookKeyRole::Control))
-        result |= Qt::ControlModifier;
-    if (anyDown(HookKeyRole::Alt))
-        result |= Qt::AltModifier;
-    return result;
+    return qtModifiers(m_keys.modifiers());
 }
 
-quint32 RawKeyDecoder::nativeState() const
+quint32 RawKeyDecoder::nativeState(unsigned modifiers)
 {
     quint32 state = 0;
-    if (anyDown(HookKeyRole::Shift))
+    if (modifiers & PedalShift)
         state |= ShiftMask;
-    if (anyDown(HookKeyRole::Control))
+    if (modifiers & PedalControl)
         state |= ControlMask;
-    if (anyDown(HookKeyRole::Alt))
+    if (modifiers & PedalAlt)
         state |= Mod1Mask;
     return state;
 }

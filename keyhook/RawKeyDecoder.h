@@ -1,19 +1,16 @@
 #pragma once
 
+#include "keyhook/PedalKeyState.h"
+
 #include <QtGlobal>
 #include <QKeyEvent>
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <optional>
 
 namespace zelk {
-
-// What a keycode means to the hook: the three keys it hands on, and the modifiers whose
-// state those keys carry.
-enum class HookKeyRole : quint8 { Other, F12, F10, Alt, Shift, Control };
 
 // The role of an X keysym (the first keysym of a keycode), Other for every other key.
 HookKeyRole roleForKeysym(quint32 keysym);
@@ -35,14 +32,15 @@ struct HookKeyEvent
 std::unique_ptr<QKeyEvent> makeKeyEvent(const HookKeyEvent &event);
 
 // Turns the raw key stream of the X server (keycode, down or up, no auto-repeat) into the
-// press and release events of F12, F10 and Alt. It keeps the down state of every keycode,
-// so a release of a key that is not down (xdotool repeats Alt's release) and a second press
-// of a key already down are dropped, and Alt held before the hook came up still counts once
-// the initial keymap is given.
+// press and release events of F12, F10 and Alt. The down state of every keycode is kept by
+// the shared PedalKeyState, so a release of a key that is not down (xdotool repeats Alt's
+// release) and a second press of a key already down are dropped, and Alt held before the
+// hook came up still counts once the initial keymap is given. This class adds what is X's:
+// keysyms and the X state mask.
 class RawKeyDecoder
 {
 public:
-    static constexpr int KeycodeCount = 256;
+    static constexpr int KeycodeCount = PedalKeyState::KeycodeCount;
 
     void setKeyRole(quint32 keycode, HookKeyRole role, quint32 keysym);
     void clearKeyRoles();
@@ -56,11 +54,9 @@ public:
     Qt::KeyboardModifiers modifiers() const;
 
 private:
-    quint32 nativeState() const;
-    bool anyDown(HookKeyRole role) const;
+    static quint32 nativeState(unsigned modifiers);
 
-    std::bitset<KeycodeCount> m_down;
-    std::array<HookKeyRole, KeycodeCount> m_roles{};
+    PedalKeyState m_keys;
     std::array<quint32, KeycodeCount> m_keysyms{};
 };
 

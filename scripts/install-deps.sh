@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the client, the demo server and the tests need.
 # Idempotent: only packages that are missing are installed.
+#   scripts/install-deps.sh            the Linux build and its tests
+#   scripts/install-deps.sh windows    the Windows parts on Linux: MinGW-w64, Wine, Xvfb, xdotool
 set -euo pipefail
 
 packages=(
@@ -13,6 +15,10 @@ packages=(
   libbenchmark-dev clang libclang-rt-dev ccache
   dpkg-dev file lintian
 )
+
+if [ "${1:-}" = windows ]; then
+  packages=(cmake ninja-build git g++-mingw-w64-x86-64-posix wine64 xvfb xdotool qt6-base-dev qt6-speech-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

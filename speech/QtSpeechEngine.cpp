@@ -1,5 +1,7 @@
 #include "speech/QtSpeechEngine.h"
 
+#include "speech/SpeechEnginePlatform.h"
+
 #include <QTextToSpeech>
 
 using namespace Qt::StringLiterals;
@@ -23,8 +25,8 @@ bool QtSpeechEngine::start(QString *errorText)
         return false;
     }
     QString name = m_engineName;
-    if (name.isEmpty() && engines.contains(u"speechd"_s))
-        name = u"speechd"_s;
+    if (const QString platformEngine = defaultSpeechEngineName(); name.isEmpty() && engines.contains(platformEngine))
+        name = platformEngine;
     if (!name.isEmpty() && !engines.contains(name)) {
         if (errorText)
             *errorText = u"Text-to-speech engine %1 is not installed"_s.arg(name);

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryFile>
 
 #include <filesystem>
@@ -14,12 +13,7 @@ using namespace Qt::StringLiterals;
 
 namespace zelk {
 
-ProcessStarter platformProcessStarter()
-{
-    return [](const QString &program, const QStringList &arguments, const QString &workingFolder) {
-        return QProcess::startDetached(program, arguments, workingFolder);
-    };
-}
+// platformProcessStarter() is the platform's: UpdateFiles_linux.cpp, UpdateFiles_win.cpp.
 
 QStringList restartArguments(const QStringList &originalArguments)
 {

@@ -1,0 +1,12 @@
+#include "common/ToolWindowStyle.h"
+
+#include <QWidget>
+
+namespace zelk {
+
+void applyToolWindowStyle(QWidget *window)
+{
+    window->setWindowFlag(Qt::Tool, true);
+}
+
+} // namespace zelk
