@@ -13,7 +13,7 @@ packages=(
   libxcb-xinput-dev libxi-dev libx11-dev libxkbcommon-dev libgl-dev libgl1-mesa-dri
   xvfb xdotool xauth imagemagick fonts-liberation socat dbus-daemon
   libbenchmark-dev clang libclang-rt-dev ccache
-  dpkg-dev file lintian
+  dpkg-dev file lintian openbox x11-utils
 )
 
 if [ "${1:-}" = windows ]; then
