@@ -1,10 +1,5 @@
 #include "common/Registry.h"
 
-#include "common/RegistryIni.h"
-
-#include <QDir>
-#include <QStandardPaths>
-
 #include <array>
 
 using namespace Qt::StringLiterals;
@@ -26,34 +21,13 @@ std::size_t slot(RegistryRoot root)
     return root == RegistryRoot::CurrentUser ? 0 : 1;
 }
 
-QString systemConfigFolder()
-{
-    // The first folder of XDG_CONFIG_DIRS is the system's configuration folder.
-    const QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
-    const QString first = dirs.section(u':', 0, 0);
-    return first.isEmpty() ? u"/etc/xdg"_s : first;
-}
-
 } // namespace
-
-QString registryHiveFile(RegistryRoot root)
-{
-    const QString fileName = root == RegistryRoot::CurrentUser ? u"HKEY_CURRENT_USER.ini"_s
-                                                               : u"HKEY_LOCAL_MACHINE.ini"_s;
-    const QString overrideDir = qEnvironmentVariable("ZELK_REGISTRY_DIR");
-    if (!overrideDir.isEmpty())
-        return QDir(overrideDir).filePath(fileName);
-    const QString base = root == RegistryRoot::CurrentUser
-                             ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                             : systemConfigFolder();
-    return QDir(base).filePath(u"Kestrova/"_s + fileName);
-}
 
 RegistryHive &registryHive(RegistryRoot root)
 {
     auto &hive = hives()[slot(root)];
     if (!hive)
-        hive = std::make_unique<IniRegistryHive>(registryHiveFile(root));
+        hive = createPlatformHive(root);
     return *hive;
 }
 
@@ -71,7 +45,7 @@ void resetRegistryHives()
 QString RegReadString(RegistryRoot root, const QString &path, const QString &name,
                       quint32 extraAccess)
 {
-    Q_UNUSED(extraAccess);
+    Q_UNUSED(extraAccess); // the program never asks for more than reading
     const std::optional<QString> value = registryHive(root).readString(path, name);
     if (!value || value->size() > kRegistryMaxLength)
         return {};
@@ -86,11 +60,13 @@ bool RegWriteString(RegistryRoot root, const QString &path, const QString &name,
         LastRegistryError = u"The registry value is longer than %1 characters."_s.arg(kRegistryMaxLength);
         return false;
     }
+    // A hive may report an error text also when its retry stored the value (the key could
+    // not be created with the open access list, but without it).
     QString error;
-    if (registryHive(root).writeString(path, name, value, &error))
-        return true;
-    LastRegistryError = error;
-    return false;
+    const bool stored = registryHive(root).writeString(path, name, value, &error);
+    if (!error.isEmpty())
+        LastRegistryError = error;
+    return stored;
 }
 
 } // namespace zelk

@@ -50,5 +50,8 @@ void resetRegistryHives();
 // Where the INI hive of a root lives: $ZELK_REGISTRY_DIR/<HIVE>.ini when set, else the user's
 // (HKEY_CURRENT_USER) or the system's (HKEY_LOCAL_MACHINE) XDG configuration folder + Kestrova/.
 QString registryHiveFile(RegistryRoot root);
+// The platform's own hive behind a root (INI file or Windows registry); registryHive() makes
+// it on first use.
+std::unique_ptr<RegistryHive> createPlatformHive(RegistryRoot root);
 
 } // namespace zelk

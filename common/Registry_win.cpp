@@ -1,19 +1,15 @@
 // The settings store's registry on Windows: the real hives HKEY_CURRENT_USER and
 // HKEY_LOCAL_MACHINE through the plain Win32 calls of RegistryWin32_win. Takes the place of
-// Registry.cpp and RegistryIni.cpp in a Windows build.
+// Registry_linux.cpp and RegistryIni.cpp in a Windows build.
 #include "common/Registry.h"
 
 #include "common/RegistryWin32_win.h"
 
 #include <windows.h>
 
-#include <array>
-
 using namespace Qt::StringLiterals;
 
 namespace zelk {
-
-QString LastRegistryError;
 
 namespace {
 
@@ -54,17 +50,6 @@ private:
     HKEY m_root;
 };
 
-std::array<std::unique_ptr<RegistryHive>, 2> &hives()
-{
-    static std::array<std::unique_ptr<RegistryHive>, 2> instances;
-    return instances;
-}
-
-std::size_t slot(RegistryRoot root)
-{
-    return root == RegistryRoot::CurrentUser ? 0 : 1;
-}
-
 } // namespace
 
 QString registryHiveFile(RegistryRoot root)
@@ -73,47 +58,9 @@ QString registryHiveFile(RegistryRoot root)
     return root == RegistryRoot::CurrentUser ? u"HKEY_CURRENT_USER"_s : u"HKEY_LOCAL_MACHINE"_s;
 }
 
-RegistryHive &registryHive(RegistryRoot root)
+std::unique_ptr<RegistryHive> createPlatformHive(RegistryRoot root)
 {
-    auto &hive = hives()[slot(root)];
-    if (!hive)
-        hive = std::make_unique<WindowsRegistryHive>(root);
-    return *hive;
-}
-
-void setRegistryHive(RegistryRoot root, std::unique_ptr<RegistryHive> hive)
-{
-    hives()[slot(root)] = std::move(hive);
-}
-
-void resetRegistryHives()
-{
-    for (auto &hive : hives())
-        hive.reset();
-}
-
-QString RegReadString(RegistryRoot root, const QString &path, const QString &name, quint32 extraAccess)
-{
-    // The native hive opens the key with KEY_READ | extraAccess itself.
-    if (!hives()[slot(root)])
-        return QString::fromStdWString(win32::regReadString(rootKey(root), wide(path), wide(name), extraAccess));
-    const std::optional<QString> value = registryHive(root).readString(path, name);
-    if (!value || value->size() > kRegistryMaxLength)
-        return {};
-    return *value;
-}
-
-bool RegWriteString(RegistryRoot root, const QString &path, const QString &name, const QString &value)
-{
-    if (path.size() > kRegistryMaxLength || name.size() > kRegistryMaxLength || value.size() > kRegistryMaxLength) {
-        LastRegistryError = u"The registry value is longer than %1 characters."_s.arg(kRegistryMaxLength);
-        return false;
-    }
-    QString error;
-    const bool stored = registryHive(root).writeString(path, name, value, &error);
-    if (!error.isEmpty())
-        LastRegistryError = error;
-    return stored;
+    return std::make_unique<WindowsRegistryHive>(root);
 }
 
 } // namespace zelk
