@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -61,9 +62,14 @@ bool installSwedishTranslations(QCoreApplication &app)
         {u"qt_sv"_s, qtFolder},
         {u"qtbase_sv"_s, qtFolder},
         {u"zelk_qt_sv"_s, QCoreApplication::applicationDirPath()},
+        // A copy started by the self-update runs from the data folder; the catalogue stays in
+        // the program folder, which is its working folder.
+        {u"zelk_qt_sv"_s, QDir::currentPath()},
     };
     bool own = false;
     for (const auto &[name, folder] : catalogues) {
+        if (own && name == u"zelk_qt_sv"_s)
+            break;
         auto translator = std::make_unique<QTranslator>();
         if (!translator->load(name, folder))
             continue;

@@ -13,6 +13,11 @@ namespace zelk {
 using ProcessStarter =
     std::function<bool(const QString &program, const QStringList &arguments, const QString &workingFolder)>;
 ProcessStarter platformProcessStarter();
+#if !defined(Q_OS_WIN)
+// The loader's search path for the started copy: the working folder (the program folder, which
+// holds the hook library) and the starting program's folder, then the inherited path.
+QString libraryPathForNewVersion(const QString &workingFolder, const QString &inherited);
+#endif
 
 // The arguments of the new version: "RESTARTING=1", then the running program's own arguments
 // in order, each one argument as it was (a value with blanks stays one argument).

@@ -1,11 +1,14 @@
 // The version number rule, the address rule and the version record of the executables.
+#include "common/update/UpdateFiles.h"
 #include "common/update/VersionInfo.h"
 #include "session/ServerSession.h"
 
 #include "ZelkBuildInfo.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,6 +73,28 @@ private Q_SLOTS:
         QCOMPARE(versionTextFor(number, layouts), text);
         QCOMPARE(versionNumber(text), number);
     }
+
+#if !defined(Q_OS_WIN)
+    void newVersionFindsTheHookLibraryOfTheProgramFolder()
+    {
+        // Started from the data folder, the copy looks for its libraries in the working folder
+        // (the program folder) too, as Windows looks for DLLs there.
+        QTemporaryDir folder;
+        const QString report = folder.filePath(u"path.txt"_s);
+        const QString path = libraryPathForNewVersion(folder.path(), u"/opt/x:/usr/lib/y"_s);
+        QCOMPARE(path.section(u':', 0, 0), QDir::cleanPath(folder.path()));
+        QVERIFY(path.endsWith(u":/opt/x:/usr/lib/y"_s));
+
+        QVERIFY(platformProcessStarter()(u"/bin/sh"_s, {u"-c"_s, u"echo \"$LD_LIBRARY_PATH|$PWD\" > path.txt"_s},
+                                         folder.path()));
+        QTRY_VERIFY(QFileInfo(report).size() > 0);
+        QFile file(report);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString seen = QString::fromLocal8Bit(file.readAll()).trimmed();
+        QVERIFY2(seen.startsWith(QDir::cleanPath(folder.path()) + u':'), qPrintable(seen));
+        QVERIFY2(seen.endsWith(u'|' + QDir(folder.path()).canonicalPath()), qPrintable(seen));
+    }
+#endif
 
     void ipv4Address_data()
     {
