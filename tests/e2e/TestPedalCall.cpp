@@ -1,11 +1,10 @@
-#include <QDir>
-#include <QProcess>
+#include "tests/e2e/E2eFixture.h"
+
 #include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using namespace zelk::test;
 
 // A nurse's call end to end: the pedal (xdotool on a private Xvfb display) reaches the
 // hidden client through the keyboard hook, and the demo server receives the call.
@@ -15,117 +14,53 @@ class TestPedalCall : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void cleanupTestCase();
     void pedalCallsTheFirstResource();
 
 private:
-    bool waitForLog(const QString &pattern, int timeoutMs);
     void pedal(int holdMs);
 
-    QString m_bin;
-    QString m_display;
-    QTemporaryDir m_home;
-    QProcess m_xvfb;
-    QProcess m_server;
-    QProcess m_client;
-    QString m_serverLog;
+    E2eDisplay m_display;
+    E2eServer m_server;
+    E2eClient m_client;
 };
 
 void TestPedalCall::initTestCase()
 {
-    m_bin = qEnvironmentVariable("ZELK_BIN_DIR");
-    if (QStandardPaths::findExecutable(u"Xvfb"_s).isEmpty() || QStandardPaths::findExecutable(u"xdotool"_s).isEmpty())
-        QSKIP("Xvfb and xdotool are needed for the pedal test");
-    QVERIFY(m_home.isValid());
-
-    // Xvfb picks a free display and writes its number to the given descriptor (stdout).
-    m_xvfb.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1024x768x24"_s, u"-nolisten"_s, u"tcp"_s});
-    QVERIFY(m_xvfb.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(m_xvfb.canReadLine(), 15000);
-    m_display = u':' + QString::fromLatin1(m_xvfb.readLine()).trimmed();
-
-    m_server.setProcessChannelMode(QProcess::SeparateChannels);
-    m_server.start(m_bin + u"/zelk-server"_s, {u"--port"_s, u"0"_s, u"--no-stdin"_s});
-    QVERIFY(m_server.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(m_server.canReadLine(), 10000);
-    const QString first = QString::fromUtf8(m_server.readLine());
-    const auto match = QRegularExpression(u":(\\d+)"_s).match(first);
-    QVERIFY2(match.hasMatch(), qPrintable(first));
-    const QString port = match.captured(1);
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"DISPLAY"_s, m_display);
-    env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
-    env.insert(u"ZELK_REGISTRY_DIR"_s, m_home.path());
-    env.insert(u"XDG_RUNTIME_DIR"_s, m_home.path());
-    env.insert(u"XDG_DATA_HOME"_s, m_home.path());
-    env.insert(u"ZELK_RENDERER"_s, u"software"_s);
-    m_client.setProcessEnvironment(env);
-    // The client looks for its hook library in its working folder.
-    m_client.setWorkingDirectory(m_bin);
-    m_client.start(m_bin + u"/ZELK_WCallClient"_s, {u"SERVERNAME=127.0.0.1"_s, u"SERVERPORT="_s + port});
-    QVERIFY(m_client.waitForStarted());
-    QVERIFY2(waitForLog(u"<- ¤GETCALLLIST:"_s, 30000), qPrintable(m_serverLog));
-    QVERIFY(waitForLog(u"RETCALLLIST~"_s, 10000));
-}
-
-void TestPedalCall::cleanupTestCase()
-{
-    for (QProcess *p : {&m_client, &m_server, &m_xvfb}) {
-        if (p->state() != QProcess::NotRunning) {
-            p->terminate();
-            if (!p->waitForFinished(5000))
-                p->kill();
-            p->waitForFinished(5000);
-        }
-    }
-}
-
-bool TestPedalCall::waitForLog(const QString &pattern, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        m_server.waitForReadyRead(100);
-        m_serverLog += QString::fromUtf8(m_server.readAllStandardError());
-        if (m_serverLog.contains(pattern))
-            return true;
-    }
-    return false;
+    QString reason;
+    if (!m_display.start(&reason))
+        QSKIP(qPrintable(reason));
+    QVERIFY(m_server.start());
+    QVERIFY(m_client.start(m_display, m_server));
+    QVERIFY2(m_server.waitForLog(u"<- ¤GETCALLLIST:"_s, 30000), qPrintable(m_server.log() + m_client.output()));
+    QVERIFY(m_server.waitForLog(u"RETCALLLIST~"_s, 10000));
 }
 
 void TestPedalCall::pedal(int holdMs)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"DISPLAY"_s, m_display);
-    QProcess xdotool;
-    xdotool.setProcessEnvironment(env);
-    xdotool.start(u"xdotool"_s, {u"keydown"_s, u"alt"_s, u"keydown"_s, u"F12"_s});
-    QVERIFY(xdotool.waitForFinished(10000));
+    m_display.pedalDown();
     QTest::qWait(holdMs);
-    xdotool.start(u"xdotool"_s, {u"keyup"_s, u"F12"_s, u"keyup"_s, u"alt"_s});
-    QVERIFY(xdotool.waitForFinished(10000));
+    m_display.pedalUp();
 }
 
 void TestPedalCall::pedalCallsTheFirstResource()
 {
-    const auto name = QRegularExpression(u"<- ¤GETCALLLIST:([^:]+):0:GETCALLLIST¤"_s).match(m_serverLog);
+    const auto name = QRegularExpression(u"<- ¤GETCALLLIST:([^:]+):0:GETCALLLIST¤"_s).match(m_server.log());
     QVERIFY(name.hasMatch());
     const QString calling = u"<- ¤CALLING:1:"_s + name.captured(1) + u":CALLING¤"_s;
 
     // The window hid itself after the call list came; the pedal reaches it anyway. Released
     // within the pause on the first face, the first resource is called.
-    m_serverLog.clear();
+    m_server.clearLog();
     pedal(700);
-    QVERIFY2(waitForLog(calling, 15000), qPrintable(m_serverLog));
+    QVERIFY2(m_server.waitForLog(calling, 15000), qPrintable(m_server.log()));
     // The server pushes the changed list, with the resource called.
-    QVERIFY2(waitForLog(u"-> #DATASTART#¤RETCALLLIST~Åsa~1~Åsa Öberg"_s, 10000), qPrintable(m_serverLog));
+    QVERIFY2(m_server.waitForLog(u"-> #DATASTART#¤RETCALLLIST~Åsa~1~Åsa Öberg"_s, 10000), qPrintable(m_server.log()));
 
     // Again while the window is still in front: the call is withdrawn.
-    m_serverLog.clear();
+    m_server.clearLog();
     pedal(700);
-    QVERIFY2(waitForLog(calling, 15000), qPrintable(m_serverLog));
-    QVERIFY(m_client.state() == QProcess::Running);
+    QVERIFY2(m_server.waitForLog(calling, 15000), qPrintable(m_server.log()));
+    QVERIFY(m_client.process().state() == QProcess::Running);
 }
 
 QTEST_GUILESS_MAIN(TestPedalCall)
