@@ -25,6 +25,21 @@ using namespace Qt::StringLiterals;
 using namespace zelk;
 using namespace zelk::admintest;
 
+namespace {
+
+// A workstation without local settings, its hives in the given folder.
+bool useEmptyRegistry(const QTemporaryDir &registry)
+{
+    if (!registry.isValid())
+        return false;
+    qputenv("ZELK_REGISTRY_DIR", QFile::encodeName(registry.path()));
+    resetRegistryHives();
+    setServerWaitInterval(std::chrono::milliseconds(500));
+    return PrepareFolders();
+}
+
+} // namespace
+
 // The dialog against the reference server, wired as the calling window wires it: the server does
 // not know the workstation, the user registers it with a place and colour, chooses three
 // resources in an order, saves and closes, and the reconnected session's call list holds exactly
@@ -41,11 +56,7 @@ private Q_SLOTS:
 void TestSystregEndToEnd::registerChooseSaveClose()
 {
     QTemporaryDir registry;
-    QVERIFY(registry.isValid());
-    qputenv("ZELK_REGISTRY_DIR", QFile::encodeName(registry.path()));
-    resetRegistryHives();
-    QVERIFY(PrepareFolders());
-    setServerWaitInterval(std::chrono::milliseconds(500));
+    QVERIFY(useEmptyRegistry(registry));
     RecordingPrompts prompts;
 
     server::ServerState state = server::ServerState::demo();
@@ -154,11 +165,7 @@ void TestSystregEndToEnd::registerChooseSaveClose()
 void TestSystregEndToEnd::assignedResourcesShownAndSavedInOrder()
 {
     QTemporaryDir registry;
-    QVERIFY(registry.isValid());
-    qputenv("ZELK_REGISTRY_DIR", QFile::encodeName(registry.path()));
-    resetRegistryHives();
-    QVERIFY(PrepareFolders());
-    setServerWaitInterval(std::chrono::milliseconds(500));
+    QVERIFY(useEmptyRegistry(registry));
     RecordingPrompts prompts;
 
     server::ServerState state = server::ServerState::demo();

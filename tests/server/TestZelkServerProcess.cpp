@@ -177,6 +177,11 @@ void TestZelkServerProcess::logsEachMessageOnStandardError()
 // once descriptors are free again, and does not spin meanwhile.
 void TestZelkServerProcess::descriptorShortage_acceptsAgainWithoutSpinning()
 {
+#if defined(ZELK_SANITIZED)
+    // UndefinedBehaviorSanitizer probes memory through a pipe when it checks an object's type;
+    // with no descriptor left that probe fails and it aborts the server on a sound object.
+    QSKIP("the sanitizers need descriptors of their own; the normal build runs this test");
+#endif
     QProcess server;
     const quint16 port = start(server, {u"-c"_s, u"ulimit -n 32 && exec \"$0\" --port 0 --quiet --no-stdin"_s, serverPath()},
                                u"/bin/sh"_s);
@@ -212,15 +217,20 @@ void TestZelkServerProcess::descriptorShortage_acceptsAgainWithoutSpinning()
     QVERIFY2(used < sysconf(_SC_CLK_TCK) / 4, qPrintable(u"%1 ticks of CPU in one second"_s.arg(used)));
     QCOMPARE(server.state(), QProcess::Running);
 
-    // Descriptors come free: every waiting client is served.
-    for (auto &c : clients) {
-        if (c->received().contains(versionEnd)) {
-            c->socket().abort();
-            c->received().clear();
-            c->received().append(versionEnd); // counted as served
+    // Descriptors come free: every waiting client is served. Each served client hangs up, so
+    // the next ones find descriptors too, however few the limit leaves to the server.
+    const auto servedAndHungUp = [&clients, &versionEnd] {
+        QTest::qWait(20);
+        qsizetype count = 0;
+        for (const auto &c : clients) {
+            if (c->received().contains(versionEnd)) {
+                c->socket().abort();
+                ++count;
+            }
         }
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(answered(), qsizetype(clients.size()), 10000);
+        return count;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(servedAndHungUp(), qsizetype(clients.size()), 10000);
     server.kill();
     server.waitForFinished(5000);
 }

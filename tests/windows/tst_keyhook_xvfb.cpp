@@ -5,6 +5,7 @@
 // UnHookKeyboard() nothing more arrives at the target.
 #include "keyhook/HookMessage_win.h"
 #include "keyhook/KV_HookKeyboard.h"
+#include "KeyMessageNames.h"
 #include "WinTest.h"
 
 #include <windows.h>
@@ -100,36 +101,6 @@ bool keysSent(const char *step)
     return false;
 }
 
-const char *messageName(UINT message)
-{
-    switch (message) {
-    case WM_KEYDOWN:
-        return "KEYDOWN";
-    case WM_KEYUP:
-        return "KEYUP";
-    case WM_SYSKEYDOWN:
-        return "SYSKEYDOWN";
-    case WM_SYSKEYUP:
-        return "SYSKEYUP";
-    }
-    return "?";
-}
-
-std::string keyName(WPARAM key)
-{
-    switch (key) {
-    case VK_F12:
-        return "F12";
-    case VK_F10:
-        return "F10";
-    case VK_MENU:
-        return "MENU";
-    }
-    if (key >= 'A' && key <= 'Z')
-        return std::string(1, static_cast<char>(key));
-    return "vk" + std::to_string(key);
-}
-
 // "SYSKEYDOWN F12 alt" for every message one window received, in order.
 std::vector<std::string> messagesOf(HWND window)
 {
@@ -137,7 +108,7 @@ std::vector<std::string> messagesOf(HWND window)
     for (const Received &r : g_received) {
         if (r.window != window)
             continue;
-        std::string text = std::string(messageName(r.message)) + " " + keyName(r.key);
+        std::string text = std::string(wintest::messageName(r.message)) + " " + wintest::keyName(r.key);
         if (static_cast<unsigned>(r.lParam) & zelk::hookmessage::kContextBit)
             text += " alt";
         out.push_back(text);

@@ -2,6 +2,7 @@
 // and which keyboard message it posts to the hooked window for each key.
 #include "keyhook/HookMessage_win.h"
 #include "keyhook/LowLevelKeyRouter_win.h"
+#include "KeyMessageNames.h"
 #include "WinTest.h"
 
 #include <string>
@@ -34,41 +35,14 @@ unsigned virtualKeyOf(const std::string &name)
     return 'A';
 }
 
-const char *messageName(UINT message)
-{
-    switch (message) {
-    case WM_KEYDOWN:
-        return "KEYDOWN";
-    case WM_KEYUP:
-        return "KEYUP";
-    case WM_SYSKEYDOWN:
-        return "SYSKEYDOWN";
-    case WM_SYSKEYUP:
-        return "SYSKEYUP";
-    }
-    return "?";
-}
-
-const char *keyName(WPARAM key)
-{
-    switch (key) {
-    case VK_F12:
-        return "F12";
-    case VK_F10:
-        return "F10";
-    case VK_MENU:
-        return "MENU";
-    }
-    return "?";
-}
-
 // One routed step as text: "take", then what was posted, e.g. "take SYSKEYDOWN F12 alt".
 std::string describe(const LowLevelKeyDecision &decision)
 {
     std::string text = decision.take ? "take" : "pass";
     if (decision.post) {
         const auto bits = static_cast<unsigned>(decision.post->lParam);
-        text += std::string(" ") + messageName(decision.post->message) + " " + keyName(decision.post->virtualKey);
+        text += std::string(" ") + wintest::messageName(decision.post->message) + " "
+                + wintest::keyName(decision.post->virtualKey);
         if (bits & hookmessage::kContextBit)
             text += " alt";
         if (bits & hookmessage::kShiftBit)
