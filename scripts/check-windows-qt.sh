@@ -41,7 +41,8 @@ for file in "${files[@]}"; do
       echo "ok      $file (plain Win32)"
     fi
   else
-    grep -v '^\.' "$generated/log" | grep -v '^Multiple include guards' >&2 || true
+    # The compiler's messages without -H's header tree and its closing list of headers.
+    grep -v '^\.' "$generated/log" | sed '/^Multiple include guards/,$d' >&2 || true
     echo "FAILED  $file"
     failed=$((failed + 1))
   fi
