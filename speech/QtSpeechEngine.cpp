@@ -3,6 +3,7 @@
 #include "speech/SpeechEnginePlatform.h"
 
 #include <QTextToSpeech>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -33,14 +34,24 @@ bool QtSpeechEngine::start(QString *errorText)
         return false;
     }
 
-    delete m_tts;
-    m_tts = name.isEmpty() ? new QTextToSpeech(this) : new QTextToSpeech(name, this);
-    if (m_tts->state() == QTextToSpeech::Error) {
-        if (errorText)
-            *errorText = m_tts->errorString();
+    // speech-dispatcher is started by the first program that connects. A second one
+    // connecting while that dispatcher is still coming up (at login, or this program's own
+    // speech form made anew at the first connection) is told the connection failed; the
+    // dispatcher is there a moment later. This runs on the engine thread, so the waits
+    // hold up nothing else.
+    for (int attempt = 1;; ++attempt) {
         delete m_tts;
-        m_tts = nullptr;
-        return false;
+        m_tts = name.isEmpty() ? new QTextToSpeech(this) : new QTextToSpeech(name, this);
+        if (m_tts->state() != QTextToSpeech::Error)
+            break;
+        if (attempt == kConnectAttempts) {
+            if (errorText)
+                *errorText = m_tts->errorString();
+            delete m_tts;
+            m_tts = nullptr;
+            return false;
+        }
+        QThread::msleep(static_cast<unsigned long>(kConnectPause.count()));
     }
     connect(m_tts, &QTextToSpeech::stateChanged, this,
             [this](QTextToSpeech::State state) { stateChanged(int(state)); });

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QVoice>
 
+#include <chrono>
+
 class QTextToSpeech;
 
 namespace zelk {
@@ -30,6 +32,10 @@ public:
 
     // The state of the underlying engine (QTextToSpeech::State), for diagnostics and tests.
     int engineState() const;
+
+    // How often start() connects before it gives up, and the pause between two tries.
+    static constexpr int kConnectAttempts = 10;
+    static constexpr std::chrono::milliseconds kConnectPause{500};
 
 Q_SIGNALS:
     void engineStateChanged(int state);

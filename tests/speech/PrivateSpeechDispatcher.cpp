@@ -8,6 +8,8 @@
 #include <QTextToSpeech>
 #include <QThread>
 
+#include <signal.h>
+
 using namespace Qt::StringLiterals;
 
 namespace zelk::speechtest {
@@ -88,7 +90,7 @@ QString PrivateSpeechDispatcher::logFile() const
     return m_home.path() + u"/speechd.log"_s;
 }
 
-bool PrivateSpeechDispatcher::start(QString *whyNot)
+bool PrivateSpeechDispatcher::prepare(QProcessEnvironment *envOut, QString *whyNot)
 {
     const auto fail = [whyNot](const QString &reason) {
         if (whyNot)
@@ -103,7 +105,7 @@ bool PrivateSpeechDispatcher::start(QString *whyNot)
 
     const QString home = m_home.path();
     const QString config = home + u"/.config/speech-dispatcher"_s;
-    const QString runtime = home + u"/run"_s;
+    const QString runtime = runtimeFolder();
     QDir().mkpath(runtime);
     QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (!writeFile(config + u"/speechd.conf"_s,
@@ -129,6 +131,27 @@ bool PrivateSpeechDispatcher::start(QString *whyNot)
         if (!voiceData.isEmpty())
             env.insert(u"ESPEAK_DATA_PATH"_s, voiceData);
     }
+    *envOut = env;
+    return true;
+}
+
+QString PrivateSpeechDispatcher::runtimeFolder() const
+{
+    return m_home.path() + u"/run"_s;
+}
+
+bool PrivateSpeechDispatcher::start(QString *whyNot)
+{
+    const auto fail = [whyNot](const QString &reason) {
+        if (whyNot)
+            *whyNot = reason;
+        return false;
+    };
+    QProcessEnvironment env;
+    if (!prepare(&env, whyNot))
+        return false;
+    const QString home = m_home.path();
+    const QString config = home + u"/.config/speech-dispatcher"_s;
     m_process.setProcessEnvironment(env);
     m_process.setWorkingDirectory(home);
     // It logs a great deal even at its lowest level; the log stays beside the WAV file.
@@ -147,8 +170,67 @@ bool PrivateSpeechDispatcher::start(QString *whyNot)
     return true;
 }
 
+bool PrivateSpeechDispatcher::leaveToBeSpawned(QString *whyNot)
+{
+    QProcessEnvironment env;
+    if (!prepare(&env, whyNot))
+        return false;
+    m_spawnedUse = true;
+    // The default address is the socket in $XDG_RUNTIME_DIR; the spawned dispatcher takes
+    // HOME (its sound configuration), XDG_CONFIG_HOME and ESPEAK_DATA_PATH from this process.
+    env.remove(u"SPEECHD_ADDRESS"_s);
+    const QByteArrayList names{"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "ESPEAK_DATA_PATH", "SPEECHD_ADDRESS"};
+    for (const QByteArray &name : names) {
+        if (qEnvironmentVariableIsSet(name.constData()))
+            m_savedEnvironment.append({name, qgetenv(name.constData())});
+        else
+            m_unsetEnvironment.append(name);
+        const QString value = env.value(QString::fromLatin1(name));
+        if (env.contains(QString::fromLatin1(name)))
+            qputenv(name.constData(), value.toLocal8Bit());
+        else
+            qunsetenv(name.constData());
+    }
+    return true;
+}
+
+// speech-dispatcher writes its pid beside its socket. An engine that is still closing may
+// spawn it once more as it goes, so this ends whatever the pid file names until it has
+// named nothing alive for a while.
+void PrivateSpeechDispatcher::stopSpawned()
+{
+    if (!m_spawnedUse)
+        return;
+    m_spawnedUse = false;
+    const QString pidPath = runtimeFolder() + u"/speech-dispatcher/pid/speech-dispatcher.pid"_s;
+    const auto livePid = [&pidPath]() -> pid_t {
+        QFile file(pidPath);
+        const pid_t pid = file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().trimmed().toLongLong()) : 0;
+        return pid > 1 && ::kill(pid, 0) == 0 ? pid : 0;
+    };
+    const QDeadlineTimer giveUp(10000);
+    QDeadlineTimer quiet(1000);
+    while (!quiet.hasExpired() && !giveUp.hasExpired()) {
+        if (const pid_t pid = livePid()) {
+            ::kill(pid, SIGTERM);
+            const QDeadlineTimer ended(2000);
+            while (::kill(pid, 0) == 0 && !ended.hasExpired())
+                QThread::msleep(20);
+            if (::kill(pid, 0) == 0)
+                ::kill(pid, SIGKILL); // one that hangs on its sound device ignores SIGTERM
+            quiet.setRemainingTime(1000);
+        }
+        QThread::msleep(50);
+    }
+    for (const auto &[name, value] : std::as_const(m_savedEnvironment))
+        qputenv(name.constData(), value);
+    for (const QByteArray &name : std::as_const(m_unsetEnvironment))
+        qunsetenv(name.constData());
+}
+
 void PrivateSpeechDispatcher::stop()
 {
+    stopSpawned();
     if (m_process.state() == QProcess::NotRunning)
         return;
     // A dispatcher whose module hangs on the sound device ignores SIGTERM.

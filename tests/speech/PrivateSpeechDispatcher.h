@@ -35,6 +35,10 @@ public:
     static QString missingPrerequisite();
     // Starts it and waits for its socket; false with the reason when that fails.
     bool start(QString *whyNot);
+    // Starts nothing: sets this process up as a desktop session without a dispatcher, where
+    // the first connection spawns one at the default address with this configuration.
+    // The previous environment comes back, and the spawned dispatcher ends, with this object.
+    bool leaveToBeSpawned(QString *whyNot);
     void stop();
 
     QProcessEnvironment clientEnvironment() const;
@@ -47,11 +51,18 @@ public:
 private:
     bool writeFile(const QString &path, const QString &text) const;
     QString makeSmallVoiceData() const;
+    // Writes the configuration and gives the dispatcher's environment.
+    bool prepare(QProcessEnvironment *env, QString *whyNot);
+    QString runtimeFolder() const;
+    void stopSpawned();
 
     Audio m_audio;
     Voices m_voices;
     QTemporaryDir m_home;
     QProcess m_process;
+    QList<QPair<QByteArray, QByteArray>> m_savedEnvironment; // name, value ("" when unset)
+    QList<QByteArray> m_unsetEnvironment;
+    bool m_spawnedUse = false;
 };
 
 } // namespace zelk::speechtest

@@ -3,6 +3,8 @@
 // working sound device (it stays "speaking" for ever and may never answer a stop).
 #include "common/Registry.h"
 #include "common/Settings.h"
+#include "speech/SpeechEngineHost.h"
+#include "speech/SpeechEngineWorker.h"
 #include "speech/SpeechGlobals.h"
 #include "speech/SpeechOutput.h"
 #include "speech/SpeechVoices.h"
@@ -18,6 +20,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 using namespace zelk;
@@ -62,6 +67,7 @@ private Q_SLOTS:
     void wavDevice_formComesUpAtOnceAndSpeaks();
     void noAudioDevice_sayAndStopNeverStallTheLoop();
     void allVoices_formAndVoiceListTimes();
+    void dispatcherSpawnedWhileEnginesConnect_everyEngineStarts();
 
 private:
     bool startDispatcher(PrivateSpeechDispatcher &dispatcher);
@@ -225,6 +231,38 @@ void TestSpeechEngineSpeechd::allVoices_formAndVoiceListTimes()
           "%lld ms, longest stall of the loop %lld ms",
           createMs, form->cbVoices->count(), readyMs, fillMs, watch.longestGapMs());
     say(u"Anna"_s, kSpeakWait);
+}
+
+// No dispatcher running yet, as at login: the first engine to connect spawns one, and
+// engines connecting while it is still coming up (the speech form is made anew at the
+// first connection; other programs start at login too) must have speech all the same.
+void TestSpeechEngineSpeechd::dispatcherSpawnedWhileEnginesConnect_everyEngineStarts()
+{
+    PrivateSpeechDispatcher dispatcher(PrivateSpeechDispatcher::Audio::WavFile);
+    QString whyNot;
+    if (!dispatcher.leaveToBeSpawned(&whyNot))
+        QSKIP(qPrintable(whyNot));
+
+    std::vector<std::unique_ptr<SpeechEngineHost>> hosts;
+    std::vector<std::unique_ptr<QSignalSpy>> outcomes;
+    for (int i = 0; i < 3; ++i) {
+        hosts.push_back(std::make_unique<SpeechEngineHost>());
+        outcomes.push_back(std::make_unique<QSignalSpy>(hosts.back().get(), &SpeechEngineHost::started));
+    }
+    for (const auto &host : hosts)
+        host->start();
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        QTRY_COMPARE_WITH_TIMEOUT(outcomes[i]->size(), 1, 60000);
+        const auto result = outcomes[i]->first().first().value<SpeechStartResult>();
+        QVERIFY2(result.ok, qPrintable(u"engine %1: %2"_s.arg(i).arg(result.errorText)));
+        QVERIFY(!result.voices.isEmpty());
+    }
+
+    QSignalSpy finished(hosts.back().get(), &SpeechEngineHost::utteranceFinished);
+    QVERIFY(hosts.back()->speak(u"Kallar på Åsa"_s) != 0);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+    // The engines go before the dispatcher, or they would spawn it again.
+    hosts.clear();
 }
 
 QTEST_MAIN(TestSpeechEngineSpeechd)
