@@ -60,7 +60,8 @@ private:
     Voices m_voices;
     QTemporaryDir m_home;
     QProcess m_process;
-    QList<QPair<QByteArray, QByteArray>> m_savedEnvironment; // name, value ("" when unset)
+    // What leaveToBeSpawned() changed in this process, to be put back.
+    QList<QPair<QByteArray, QByteArray>> m_savedEnvironment;
     QList<QByteArray> m_unsetEnvironment;
     bool m_spawnedUse = false;
 };
