@@ -39,6 +39,7 @@ bool QtSpeechEngine::start(QString *errorText)
     // speech form made anew at the first connection) is told the connection failed; the
     // dispatcher is there a moment later. This runs on the engine thread, so the waits
     // hold up nothing else.
+    prepareProcessForSpeechEngine();
     for (int attempt = 1;; ++attempt) {
         delete m_tts;
         m_tts = name.isEmpty() ? new QTextToSpeech(this) : new QTextToSpeech(name, this);

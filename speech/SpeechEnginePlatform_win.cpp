@@ -7,4 +7,9 @@ QString defaultSpeechEngineName()
     return QStringLiteral("sapi");
 }
 
+void prepareProcessForSpeechEngine()
+{
+    // Windows has no SIGPIPE: a closed pipe or socket is an error of the call.
+}
+
 } // namespace zelk

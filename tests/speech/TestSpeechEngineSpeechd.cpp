@@ -21,8 +21,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
 #include <memory>
 #include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace zelk;
@@ -68,6 +72,7 @@ private Q_SLOTS:
     void noAudioDevice_sayAndStopNeverStallTheLoop();
     void allVoices_formAndVoiceListTimes();
     void dispatcherSpawnedWhileEnginesConnect_everyEngineStarts();
+    void dispatcherGoesAway_theProgramLivesOn();
 
 private:
     bool startDispatcher(PrivateSpeechDispatcher &dispatcher);
@@ -263,6 +268,44 @@ void TestSpeechEngineSpeechd::dispatcherSpawnedWhileEnginesConnect_everyEngineSt
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
     // The engines go before the dispatcher, or they would spawn it again.
     hosts.clear();
+}
+
+// The dispatcher goes away under a working engine (it crashed, or the session restarted it):
+// texts said then return within their time limit, and the form and its engine go away
+// without harm. libspeechd notices a closed socket and stops writing, but a command sent
+// in the moment the dispatcher closes is written to a socket without a reader: that must
+// be an error of the write, not a SIGPIPE that ends the program.
+void TestSpeechEngineSpeechd::dispatcherGoesAway_theProgramLivesOn()
+{
+    PrivateSpeechDispatcher dispatcher(PrivateSpeechDispatcher::Audio::WavFile);
+    if (!startDispatcher(dispatcher))
+        QSKIP("no private speech-dispatcher here");
+    WriteSetting(keys::UseSAPI5, u"1"_s);
+    LoadSpeechSettings(&m_owner);
+    QTRY_VERIFY_WITH_TIMEOUT(!frmSAPI51->isStarting(), 60000);
+    if (!SpeechAvailable)
+        QSKIP("speech-dispatcher does not answer");
+    frmSAPI51->SpVoice->queue()->setTimeLimit(2000, 0);
+    say(u"Anna"_s, kSpeakWait);
+
+    dispatcher.stop();
+    QElapsedTimer clock;
+    clock.start();
+    say(u"Kallar på Åsa"_s, kSpeakWait);
+    say(u"Bo"_s, kSpeakWait);
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(u"%1 ms"_s.arg(clock.elapsed())));
+    delete frmSAPI51.data();
+    // The engine thread closes its connection to the dispatcher meanwhile.
+    QTest::qWait(1000);
+    QVERIFY(!frmSAPI51);
+
+    int sockets[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
+    ::close(sockets[1]);
+    const char command[] = "QUIT\r\n";
+    QCOMPARE(::write(sockets[0], command, sizeof command - 1), ssize_t(-1));
+    QCOMPARE(errno, EPIPE);
+    ::close(sockets[0]);
 }
 
 QTEST_MAIN(TestSpeechEngineSpeechd)
