@@ -34,12 +34,12 @@ bool QtSpeechEngine::start(QString *errorText)
         return false;
     }
 
+    prepareProcessForSpeechEngine();
     // speech-dispatcher is started by the first program that connects. A second one
     // connecting while that dispatcher is still coming up (at login, or this program's own
     // speech form made anew at the first connection) is told the connection failed; the
     // dispatcher is there a moment later. This runs on the engine thread, so the waits
     // hold up nothing else.
-    prepareProcessForSpeechEngine();
     for (int attempt = 1;; ++attempt) {
         delete m_tts;
         m_tts = name.isEmpty() ? new QTextToSpeech(this) : new QTextToSpeech(name, this);

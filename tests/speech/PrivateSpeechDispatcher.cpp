@@ -14,6 +14,17 @@ using namespace Qt::StringLiterals;
 
 namespace zelk::speechtest {
 
+namespace {
+
+bool failWith(QString *whyNot, const QString &reason)
+{
+    if (whyNot)
+        *whyNot = reason;
+    return false;
+}
+
+} // namespace
+
 PrivateSpeechDispatcher::PrivateSpeechDispatcher(Audio audio, Voices voices)
     : m_audio(audio)
     , m_voices(voices)
@@ -77,7 +88,7 @@ QString PrivateSpeechDispatcher::makeSmallVoiceData() const
 
 QString PrivateSpeechDispatcher::socketPath() const
 {
-    return m_home.path() + u"/run/speechd.sock"_s;
+    return runtimeFolder() + u"/speechd.sock"_s;
 }
 
 QString PrivateSpeechDispatcher::wavFile() const
@@ -92,11 +103,7 @@ QString PrivateSpeechDispatcher::logFile() const
 
 bool PrivateSpeechDispatcher::prepare(QProcessEnvironment *envOut, QString *whyNot)
 {
-    const auto fail = [whyNot](const QString &reason) {
-        if (whyNot)
-            *whyNot = reason;
-        return false;
-    };
+    const auto fail = [whyNot](const QString &reason) { return failWith(whyNot, reason); };
     const QString missing = missingPrerequisite();
     if (!missing.isEmpty())
         return fail(missing);
@@ -104,7 +111,7 @@ bool PrivateSpeechDispatcher::prepare(QProcessEnvironment *envOut, QString *whyN
         return fail(u"no temporary folder"_s);
 
     const QString home = m_home.path();
-    const QString config = home + u"/.config/speech-dispatcher"_s;
+    const QString config = configFolder();
     const QString runtime = runtimeFolder();
     QDir().mkpath(runtime);
     QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -140,26 +147,25 @@ QString PrivateSpeechDispatcher::runtimeFolder() const
     return m_home.path() + u"/run"_s;
 }
 
+QString PrivateSpeechDispatcher::configFolder() const
+{
+    return m_home.path() + u"/.config/speech-dispatcher"_s;
+}
+
 bool PrivateSpeechDispatcher::start(QString *whyNot)
 {
-    const auto fail = [whyNot](const QString &reason) {
-        if (whyNot)
-            *whyNot = reason;
-        return false;
-    };
+    const auto fail = [whyNot](const QString &reason) { return failWith(whyNot, reason); };
     QProcessEnvironment env;
     if (!prepare(&env, whyNot))
         return false;
-    const QString home = m_home.path();
-    const QString config = home + u"/.config/speech-dispatcher"_s;
     m_process.setProcessEnvironment(env);
-    m_process.setWorkingDirectory(home);
+    m_process.setWorkingDirectory(m_home.path());
     // It logs a great deal even at its lowest level; the log stays beside the WAV file.
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setStandardOutputFile(logFile());
     m_process.start(QStandardPaths::findExecutable(u"speech-dispatcher"_s),
                     {u"-s"_s, u"-t"_s, u"0"_s, u"-l"_s, u"1"_s, u"-c"_s, u"unix_socket"_s, u"-S"_s,
-                     socketPath(), u"-C"_s, config});
+                     socketPath(), u"-C"_s, configFolder()});
     if (!m_process.waitForStarted(5000))
         return fail(u"speech-dispatcher could not be started"_s);
     const QDeadlineTimer deadline(10000);
@@ -244,7 +250,7 @@ QProcessEnvironment PrivateSpeechDispatcher::clientEnvironment() const
 {
     QProcessEnvironment env;
     env.insert(u"SPEECHD_ADDRESS"_s, u"unix_socket:"_s + socketPath());
-    env.insert(u"XDG_RUNTIME_DIR"_s, m_home.path() + u"/run"_s);
+    env.insert(u"XDG_RUNTIME_DIR"_s, runtimeFolder());
     env.insert(u"XDG_CONFIG_HOME"_s, m_home.path() + u"/.config"_s);
     return env;
 }

@@ -54,6 +54,7 @@ private:
     // Writes the configuration and gives the dispatcher's environment.
     bool prepare(QProcessEnvironment *env, QString *whyNot);
     QString runtimeFolder() const;
+    QString configFolder() const;
     void stopSpawned();
 
     Audio m_audio;

@@ -297,7 +297,6 @@ void TestSpeechEngineSpeechd::dispatcherGoesAway_theProgramLivesOn()
     delete frmSAPI51.data();
     // The engine thread closes its connection to the dispatcher meanwhile.
     QTest::qWait(1000);
-    QVERIFY(!frmSAPI51);
 
     int sockets[2];
     QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
